@@ -1,0 +1,3 @@
+#include "host/host_functions.h"
+
+TS3Functions g_ts3Functions = {};

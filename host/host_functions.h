@@ -1,0 +1,9 @@
+// The plugin's one copy of the client's function table. Written by
+// ts3plugin_setFunctionPointers on the host's thread before ts3plugin_init
+// (so before the listener thread exists), and only read afterwards, from
+// both threads. A null member is treated as a failed call.
+#pragma once
+
+#include "host/ts3_plugin_api.h"
+
+extern TS3Functions g_ts3Functions;

@@ -1,0 +1,94 @@
+// Our own declaration of the voice client's plugin interface, API version 20:
+// only what this plugin uses, laid out to match the client's binary
+// interface. The asserts below pin every slot we call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Exports are looked up by undecorated name; nothing else leaves the library.
+#if defined(_WIN32)  // the export attribute is spelled differently per linker
+#define ZOVIK_EXPORT extern "C" __declspec(dllexport)
+#else
+#define ZOVIK_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+constexpr int kPluginApiVersion = 20;
+
+// Client identifiers are 16-bit in the client's protocol.
+typedef uint16_t anyID;
+
+// Connection states reported by ts3plugin_onConnectStatusChangeEvent.
+enum ConnectStatus {
+  STATUS_DISCONNECTED = 0,
+  STATUS_CONNECTING = 1,
+  STATUS_CONNECTED = 2,
+  STATUS_CONNECTION_ESTABLISHING = 3,
+  STATUS_CONNECTION_ESTABLISHED = 4,  // channel list complete; safe to read
+};
+
+// Channel property asked of getChannelVariableAsString.
+enum ChannelProperty { CHANNEL_NAME = 0 };
+
+// Every host function below returns this on success; anything else is a failure.
+constexpr unsigned int kHostOk = 0;
+
+using HostSlot = void (*)();
+
+extern "C" {
+
+// The client's function table. The client passes it by value to
+// ts3plugin_setFunctionPointers; the plugin keeps its own copy. Every member
+// may be called from any thread once the copy is made.
+struct TS3Functions {
+  HostSlot unused0To4[5];
+
+  // Releases memory the client returned (lists, strings).
+  unsigned int (*freeMemory)(void* pointer);
+
+  HostSlot unused6To47[42];
+
+  // Asks the client to move `clientID` into `newChannelID`. `password` is the
+  // channel password ("" for none), `returnCode` may be null. Success means
+  // the request was accepted, not that the move has happened.
+  unsigned int (*requestClientMove)(uint64_t serverConnectionHandlerID, anyID clientID,
+                                    uint64_t newChannelID, const char* password,
+                                    const char* returnCode);
+
+  HostSlot unused49To72[24];
+
+  // The user's own client identifier on that connection.
+  unsigned int (*getClientID)(uint64_t serverConnectionHandlerID, anyID* result);
+
+  HostSlot unused74To85[12];
+
+  // A channel property as UTF-8 text; on success *result is owned by the
+  // caller and released with freeMemory.
+  unsigned int (*getChannelVariableAsString)(uint64_t serverConnectionHandlerID,
+                                             uint64_t channelID, size_t flag, char** result);
+
+  HostSlot unused87To92[6];
+
+  // All channel identifiers of the connection, ended by a 0 entry; on success
+  // *result is owned by the caller and released with freeMemory.
+  unsigned int (*getChannelList)(uint64_t serverConnectionHandlerID, uint64_t** result);
+
+  HostSlot unused94To181[88];
+
+  // Writes the plugin directory, terminated and ending with a separator, into
+  // `path` of `maxLen` bytes.
+  void (*getPluginPath)(char* path, size_t maxLen);
+
+  HostSlot unused183To208[26];
+};
+
+}  // extern "C"
+
+constexpr size_t kTS3FunctionsSlots = 209;
+static_assert(sizeof(TS3Functions) == kTS3FunctionsSlots * sizeof(void*));
+static_assert(offsetof(TS3Functions, freeMemory) == 5 * sizeof(void*));
+static_assert(offsetof(TS3Functions, requestClientMove) == 48 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getClientID) == 73 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getChannelVariableAsString) == 86 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getChannelList) == 93 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getPluginPath) == 182 * sizeof(void*));

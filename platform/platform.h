@@ -1,0 +1,73 @@
+// What the plugin needs from the operating system, declared once.
+// platform/win32.cpp and platform/posix.cpp implement it; CMake compiles
+// exactly one of them, so the code above this layer carries no #if.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// ---- Log level setting -----------------------------------------------------
+// Windows: value "Log Level" of HKEY_LOCAL_MACHINE\Software\Wemto\ZOVIK.
+// Linux: environment variable ZOVIK_LOG_LEVEL, read as text.
+struct LogLevelSetting {
+  enum Kind { kMissing, kText, kNumber };
+  Kind kind = kMissing;
+  std::wstring text;   // kText: the value's data, always terminated by std::wstring
+  int64_t number = 0;  // kNumber: a REG_DWORD or REG_QWORD value
+};
+LogLevelSetting PlatformReadLogLevelSetting();
+
+// ---- Local wall-clock time ---------------------------------------------------
+struct LocalTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+LocalTime PlatformLocalTime();
+
+// ---- Files and text --------------------------------------------------------
+// Bytes that end a line in the log file ("\r\n" on Windows, "\n" elsewhere).
+extern const char kPlatformNewline[];
+// Separator the log path is built with; the other slash is rewritten to it.
+extern const char kPlatformPathSeparator;
+extern const char kPlatformForeignSeparator;
+
+// Strict UTF-8 decoding; false (and *out untouched) on malformed input.
+bool PlatformUtf8ToWide(std::string_view utf8, std::wstring* out);
+// Encodes wide text as UTF-8; false when the text cannot be encoded.
+bool PlatformWideToUtf8(std::wstring_view wide, std::string* out);
+// Opens a file by wide path; mode is a C mode such as L"wb" or L"ab".
+// Returns nullptr on failure.
+FILE* PlatformOpenFile(const std::wstring& path, const wchar_t* mode);
+
+// ---- UDP -------------------------------------------------------------------
+// Opaque: a socket plus whatever the platform needs to interrupt a receive.
+struct PlatformUdpSocket;
+
+enum class UdpResult {
+  kOk,       // a datagram (possibly cut to the buffer) was received
+  kStopped,  // PlatformUdpWake was called
+  kError,    // the receive failed; errorCode tells why
+};
+
+// Process-wide socket library start and end (WSAStartup/WSACleanup), counted.
+void PlatformSocketsStartup();
+void PlatformSocketsCleanup();
+
+// Creates an IPv4 datagram socket bound to any local address on `port`.
+// On failure returns nullptr and sets *stage ("create" or "bind") and
+// *errorCode to the OS error number.
+PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode);
+
+// Blocks until a datagram arrives or PlatformUdpWake is called. A datagram
+// longer than `capacity` is delivered as its first `capacity` bytes.
+UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t capacity,
+                             size_t* received, int* errorCode);
+
+// Makes a receive that is blocked, or the next one, return kStopped.
+// Safe to call from another thread while PlatformUdpReceive runs.
+void PlatformUdpWake(PlatformUdpSocket* socket);
+
+// Closes the socket; call only after the receiving thread has finished.
+void PlatformUdpClose(PlatformUdpSocket* socket);

@@ -1,0 +1,206 @@
+// Windows backend of platform.h.
+#include "platform/platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+const char kPlatformNewline[] = "\r\n";
+const char kPlatformPathSeparator = '\\';
+const char kPlatformForeignSeparator = '/';
+
+namespace {
+constexpr wchar_t kRegistryKey[] = L"Software\\Wemto\\ZOVIK";
+constexpr wchar_t kRegistryValue[] = L"Log Level";
+constexpr DWORD kValueBufferBytes = 1024;
+}  // namespace
+
+LogLevelSetting PlatformReadLogLevelSetting() {
+  LogLevelSetting setting;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return setting;
+  }
+  // One spare wide character beyond what the registry may fill, so the data
+  // is terminated whatever its size or type.
+  wchar_t data[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
+  DWORD type = 0;
+  DWORD size = kValueBufferBytes;
+  const LONG status =
+      RegQueryValueExW(key, kRegistryValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return setting;
+  if (type == REG_DWORD && size == sizeof(DWORD)) {
+    DWORD number;
+    std::memcpy(&number, data, sizeof number);
+    setting.kind = LogLevelSetting::kNumber;
+    setting.number = number;
+    return setting;
+  }
+  if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
+    ULONGLONG number;
+    std::memcpy(&number, data, sizeof number);
+    setting.kind = LogLevelSetting::kNumber;
+    setting.number = static_cast<int64_t>(number);
+    return setting;
+  }
+  // Any other type is taken as wide text, as far as its data goes.
+  const size_t characters = size / sizeof(wchar_t);
+  data[characters] = L'\0';
+  setting.kind = LogLevelSetting::kText;
+  setting.text.assign(data, wcsnlen(data, characters));
+  return setting;
+}
+
+LocalTime PlatformLocalTime() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocalTime{now.wYear, now.wMonth,  now.wDay,         now.wHour,
+                   now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+bool PlatformUtf8ToWide(std::string_view utf8, std::wstring* out) {
+  if (utf8.empty()) {
+    out->clear();
+    return true;
+  }
+  if (utf8.size() > INT_MAX) return false;
+  const int length = static_cast<int>(utf8.size());
+  const int needed =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+  if (needed <= 0) return false;
+  std::wstring result(static_cast<size_t>(needed), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, result.data(),
+                          needed) != needed) {
+    return false;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+bool PlatformWideToUtf8(std::wstring_view wide, std::string* out) {
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  if (wide.size() > INT_MAX) return false;
+  const int length = static_cast<int>(wide.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length,
+                                         nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return false;
+  std::string result(static_cast<size_t>(needed), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, result.data(),
+                          needed, nullptr, nullptr) != needed) {
+    return false;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+FILE* PlatformOpenFile(const std::wstring& path, const wchar_t* mode) {
+  return _wfopen(path.c_str(), mode);
+}
+
+struct PlatformUdpSocket {
+  SOCKET socket;
+  WSAEVENT readable;  // signalled by FD_READ
+  HANDLE stop;        // manual reset: once set, every receive returns kStopped
+  std::atomic<bool> stopping{false};
+};
+
+void PlatformSocketsStartup() {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+void PlatformSocketsCleanup() { WSACleanup(); }
+
+PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode) {
+  const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (s == INVALID_SOCKET) {
+    *stage = "create";
+    *errorCode = WSAGetLastError();
+    return nullptr;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(port);
+  // Without this another process could bind the same port with SO_REUSEADDR
+  // and take our datagrams.
+  BOOL exclusive = TRUE;
+  setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+             sizeof exclusive);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    *stage = "bind";
+    *errorCode = WSAGetLastError();
+    closesocket(s);
+    return nullptr;
+  }
+  WSAEVENT readable = WSACreateEvent();
+  HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (readable == WSA_INVALID_EVENT || stop == nullptr ||
+      WSAEventSelect(s, readable, FD_READ) != 0) {
+    *stage = "event";
+    *errorCode = WSAGetLastError();
+    if (readable != WSA_INVALID_EVENT) WSACloseEvent(readable);
+    if (stop != nullptr) CloseHandle(stop);
+    closesocket(s);
+    return nullptr;
+  }
+  return new PlatformUdpSocket{s, readable, stop};
+}
+
+UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t capacity,
+                             size_t* received, int* errorCode) {
+  const int length = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
+  for (;;) {
+    if (socket->stopping.load(std::memory_order_acquire)) return UdpResult::kStopped;
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    // The socket is non-blocking since WSAEventSelect; every call re-arms FD_READ.
+    const int n = ::recvfrom(socket->socket, buffer, length, 0,
+                             reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n != SOCKET_ERROR) {
+      *received = static_cast<size_t>(n);
+      return UdpResult::kOk;
+    }
+    const int error = WSAGetLastError();
+    if (error == WSAEMSGSIZE) {
+      // The buffer holds the datagram's first bytes; the rest is discarded.
+      *received = static_cast<size_t>(length);
+      return UdpResult::kOk;
+    }
+    if (error == WSAECONNRESET) continue;  // an ICMP report about an earlier datagram
+    if (error != WSAEWOULDBLOCK) {
+      *errorCode = error;
+      return UdpResult::kError;
+    }
+    HANDLE events[2] = {socket->stop, socket->readable};
+    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0) return UdpResult::kStopped;
+    if (woken == WAIT_OBJECT_0 + 1) {
+      WSAResetEvent(socket->readable);
+    } else {
+      *errorCode = static_cast<int>(GetLastError());
+      return UdpResult::kError;
+    }
+  }
+}
+
+void PlatformUdpWake(PlatformUdpSocket* socket) {
+  socket->stopping.store(true, std::memory_order_release);
+  SetEvent(socket->stop);
+}
+
+void PlatformUdpClose(PlatformUdpSocket* socket) {
+  if (socket == nullptr) return;
+  closesocket(socket->socket);
+  WSACloseEvent(socket->readable);
+  CloseHandle(socket->stop);
+  delete socket;
+}

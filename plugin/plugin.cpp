@@ -1,0 +1,90 @@
+// The exports the voice client calls, and the wiring of log, store and
+// listener behind them. Every export runs on the client's thread, and none
+// lets an exception reach the client.
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "channels/channels_base.h"
+#include "host/host_functions.h"
+#include "log/log_file.h"
+#include "platform/platform.h"
+#include "udpserver/udp_server.h"
+
+namespace {
+
+constexpr wchar_t kPluginName[] = L"ZOVIK";
+
+void LogLine(const char* message) {
+  if (g_logFile.Wants(0)) g_logFile.Write(WidenBytes(message), 0);
+}
+
+}  // namespace
+
+ZOVIK_EXPORT int ts3plugin_apiVersion() { return kPluginApiVersion; }
+
+ZOVIK_EXPORT const char* ts3plugin_name() {
+  // Converted on first use and kept for the library's life, so the pointer
+  // the client holds stays valid.
+  static const std::string name = [] {
+    std::string utf8;
+    return PlatformWideToUtf8(kPluginName, &utf8) && !utf8.empty() ? utf8 : std::string("ZOVIK");
+  }();
+  return name.c_str();
+}
+
+ZOVIK_EXPORT const char* ts3plugin_version() { return "1.0.01"; }
+
+ZOVIK_EXPORT const char* ts3plugin_author() { return "Wemto (c) 2013"; }
+
+ZOVIK_EXPORT const char* ts3plugin_description() {
+  return "Changement automatique de canal pour votre groupe selon la radio\n"
+         "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics";
+}
+
+ZOVIK_EXPORT void ts3plugin_setFunctionPointers(const TS3Functions funcs) {
+  g_ts3Functions = funcs;
+}
+
+ZOVIK_EXPORT int ts3plugin_init() {
+  try {
+    char pluginPath[kPluginPathBytes] = {};
+    if (g_ts3Functions.getPluginPath != nullptr) {
+      g_ts3Functions.getPluginPath(pluginPath, sizeof pluginPath);
+    }
+    pluginPath[sizeof pluginPath - 1] = '\0';
+    g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
+    LogLine("ZOVIK plugin initialized");
+    g_udpServer.Start();
+  } catch (...) {
+    // Start-up is reported as a success in every case; without memory or a
+    // thread the plugin just does nothing.
+  }
+  return 0;
+}
+
+ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnectionHandlerID,
+                                                       int newStatus, unsigned int errorNumber) {
+  (void)errorNumber;
+  if (newStatus != STATUS_CONNECTION_ESTABLISHED) return;
+  try {
+    LogLine("onConnectStatusChangeEvent : Client connected");
+    g_channelsBase.BuildDataBase(serverConnectionHandlerID);
+    if (g_logFile.Wants(0)) {
+      g_logFile.Write(WidenBytes(FormatMessage("onConnectStatusChangeEvent : Number of channels : %d",
+                                               g_channelsBase.channelCount())),
+                      0);
+    }
+  } catch (...) {
+    // A build without memory leaves the previous store in place.
+  }
+}
+
+ZOVIK_EXPORT void ts3plugin_shutdown() {
+  try {
+    LogLine("PLUGIN: shutdown");
+    // The listener must be gone before the client may unload the library.
+    g_udpServer.Stop();
+  } catch (...) {
+  }
+}

@@ -1,0 +1,35 @@
+#include <windows.h>
+
+#include "tests/support/level_setting.h"
+
+namespace {
+constexpr wchar_t kKey[] = L"Software\\Wemto\\ZOVIK";
+constexpr wchar_t kValue[] = L"Log Level";
+
+HKEY OpenKey() {
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  return key;
+}
+}  // namespace
+
+void SetLogLevelText(const std::wstring& text) {
+  HKEY key = OpenKey();
+  RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+bool SetLogLevelNumber(unsigned long number) {
+  HKEY key = OpenKey();
+  const DWORD value = number;
+  RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+  return true;
+}
+
+void RemoveLogLevel() {
+  HKEY key = OpenKey();
+  RegDeleteValueW(key, kValue);
+  RegCloseKey(key);
+}

@@ -1,0 +1,51 @@
+#include "tools/host_standin/plugin_library.h"
+
+namespace {
+
+template <typename Function>
+bool Bind(void* library, const char* name, Function* function, std::string* error) {
+  *function = reinterpret_cast<Function>(FindSymbol(library, name));
+  if (*function == nullptr) {
+    *error = std::string("missing export ") + name;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PluginLibrary::Load(const std::string& utf8Path, std::string* error) {
+  Unload();
+  void* library = OpenLibrary(utf8Path, error);
+  if (library == nullptr) return false;
+  PluginExports e{};
+  const bool complete =
+      Bind(library, "ts3plugin_apiVersion", &e.apiVersion, error) &&
+      Bind(library, "ts3plugin_name", &e.name, error) &&
+      Bind(library, "ts3plugin_version", &e.version, error) &&
+      Bind(library, "ts3plugin_author", &e.author, error) &&
+      Bind(library, "ts3plugin_description", &e.description, error) &&
+      Bind(library, "ts3plugin_setFunctionPointers", &e.setFunctionPointers, error) &&
+      Bind(library, "ts3plugin_init", &e.init, error) &&
+      Bind(library, "ts3plugin_onConnectStatusChangeEvent", &e.onConnectStatusChangeEvent,
+           error) &&
+      Bind(library, "ts3plugin_shutdown", &e.shutdown, error);
+  if (!complete) {
+    CloseLibrary(library);
+    return false;
+  }
+  handle_ = library;
+  exports_ = e;
+  return true;
+}
+
+void PluginLibrary::Unload() {
+  if (handle_ == nullptr) return;
+  CloseLibrary(handle_);
+  handle_ = nullptr;
+  exports_ = PluginExports{};
+}
+
+void* PluginLibrary::Symbol(const char* name) const {
+  return handle_ == nullptr ? nullptr : FindSymbol(handle_, name);
+}

@@ -1,0 +1,47 @@
+// Loads the plugin library by path and finds its exports by name, as the
+// voice client does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/ts3_plugin_api.h"
+
+struct PluginExports {
+  int (*apiVersion)();
+  const char* (*name)();
+  const char* (*version)();
+  const char* (*author)();
+  const char* (*description)();
+  void (*setFunctionPointers)(const TS3Functions);
+  int (*init)();
+  void (*onConnectStatusChangeEvent)(uint64_t, int, unsigned int);
+  void (*shutdown)();
+};
+
+class PluginLibrary {
+ public:
+  ~PluginLibrary() { Unload(); }
+
+  // False with *error set when the file cannot be loaded or an export is
+  // missing.
+  bool Load(const std::string& utf8Path, std::string* error);
+  void Unload();
+  bool loaded() const { return handle_ != nullptr; }
+  const PluginExports& exports() const { return exports_; }
+  // Any symbol by name, or null.
+  void* Symbol(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+  PluginExports exports_{};
+};
+
+// Per-platform loader calls (library_win32.cpp, library_posix.cpp).
+void* OpenLibrary(const std::string& utf8Path, std::string* error);
+void* FindSymbol(void* library, const char* name);
+void CloseLibrary(void* library);
+// Directory of the running program, ending with a separator.
+std::string ProgramDirectory();
+// The plugin file name of this platform ("zovik_win64.dll").
+const char* PluginFileName();

@@ -1,0 +1,156 @@
+#include "tools/host_standin/script.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tools/host_standin/simulated_host.h"
+
+namespace {
+
+bool Fail(const std::string& message) {
+  std::fprintf(stderr, "zovik_host: %s\n", message.c_str());
+  return false;
+}
+
+std::string ChannelName(uint64_t connection, uint64_t channel) {
+  (void)connection;
+  for (const MoveRequest& move : SimulatedHost::Instance().Moves()) {
+    if (move.channel == channel) return move.channelName;
+  }
+  return {};
+}
+
+bool Load(HostSession& session) {
+  std::string error;
+  if (!session.library.Load(session.pluginPath, &error)) return Fail(error);
+  const PluginExports& plugin = session.library.exports();
+  std::printf("loaded %s\n  name: %s\n  version: %s\n  author: %s\n  api: %d\n",
+              session.pluginPath.c_str(), plugin.name(), plugin.version(), plugin.author(),
+              plugin.apiVersion());
+  if (plugin.apiVersion() != kPluginApiVersion) {
+    return Fail("plugin API version " + std::to_string(plugin.apiVersion()) + ", expected " +
+                std::to_string(kPluginApiVersion));
+  }
+  plugin.setFunctionPointers(SimulatedHost::Instance().FunctionTable());
+  return true;
+}
+
+bool Run(const std::string& command, std::istringstream& arguments, HostSession& session) {
+  SimulatedHost& host = SimulatedHost::Instance();
+  const PluginExports& plugin = session.library.exports();
+  const bool loaded = session.library.loaded();
+  if (command == "plugin") {
+    arguments >> session.pluginPath;
+  } else if (command == "plugin-dir") {
+    arguments >> session.pluginDirectory;
+    host.SetPluginPath(session.pluginDirectory);
+  } else if (command == "channels") {
+    uint64_t connection = 0;
+    std::string file;
+    if (!(arguments >> connection)) return Fail("channels CONN [FILE]");
+    std::vector<SimulatedChannel> channels = DefaultChannels();
+    std::string error;
+    if (arguments >> file && !ReadChannelFile(file, &channels, &error)) return Fail(error);
+    std::printf("connection %llu: %zu channels\n", static_cast<unsigned long long>(connection),
+                channels.size());
+    host.SetChannels(connection, std::move(channels));
+  } else if (command == "remove") {
+    uint64_t connection = 0;
+    arguments >> connection;
+    host.RemoveConnection(connection);
+  } else if (command == "own-client") {
+    unsigned id = 0;
+    arguments >> id;
+    host.SetOwnClientID(static_cast<anyID>(id));
+  } else if (command == "fail") {
+    std::string name, how;
+    HostFunction function;
+    if (!(arguments >> name >> how) || !HostFunctionFromName(name, &function)) {
+      return Fail("fail FUNCTION always|off|N");
+    }
+    if (how == "always" || how == "off") {
+      host.FailAlways(function, how == "always");
+    } else {
+      host.FailNext(function, std::atoi(how.c_str()));
+    }
+  } else if (command == "load") {
+    return Load(session);
+  } else if (command == "init") {
+    if (!loaded) return Fail("init before load");
+    std::printf("init returned %d\n", plugin.init());
+    session.initialized = true;
+  } else if (command == "status" || command == "connect") {
+    if (!loaded) return Fail(command + " before load");
+    uint64_t connection = 0;
+    int status = STATUS_CONNECTION_ESTABLISHED;
+    arguments >> connection;
+    if (command == "status") arguments >> status;
+    plugin.onConnectStatusChangeEvent(connection, status, 0);
+    std::printf("connection %llu: status %d reported\n",
+                static_cast<unsigned long long>(connection), status);
+  } else if (command == "wait-moves") {
+    size_t count = 0;
+    long milliseconds = 10000;
+    arguments >> count >> milliseconds;
+    if (!host.WaitForMoves(count, std::chrono::milliseconds(milliseconds))) {
+      return Fail("only " + std::to_string(host.Moves().size()) + " of " +
+                  std::to_string(count) + " moves within " + std::to_string(milliseconds) + " ms");
+    }
+  } else if (command == "sleep") {
+    long milliseconds = 0;
+    arguments >> milliseconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  } else if (command == "where") {
+    uint64_t connection = 1;
+    arguments >> connection;
+    const uint64_t channel = host.CurrentChannel(connection);
+    std::printf("connection %llu: in channel %llu '%s'\n",
+                static_cast<unsigned long long>(connection),
+                static_cast<unsigned long long>(channel), ChannelName(connection, channel).c_str());
+  } else if (command == "shutdown") {
+    if (!loaded) return Fail("shutdown before load");
+    plugin.shutdown();
+    session.initialized = false;
+    std::printf("shutdown returned\n");
+  } else if (command == "unload") {
+    session.library.Unload();
+    std::printf("unloaded\n");
+  } else if (command == "print-log") {
+    const std::string path = session.pluginDirectory + "zovik_plugin/zovik_plugin.log";
+    std::ifstream log(path, std::ios::binary);
+    if (!log) return Fail("no log file at " + path);
+    std::printf("---- %s ----\n%s---- end of log ----\n", path.c_str(),
+                std::string(std::istreambuf_iterator<char>(log), {}).c_str());
+  } else {
+    return Fail("unknown command '" + command + "'");
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunScript(std::istream& script, HostSession& session) {
+  SimulatedHost::Instance().OnMove([](const MoveRequest& move) {
+    std::printf("moved to channel %llu '%s'\n", static_cast<unsigned long long>(move.channel),
+                move.channelName.c_str());
+    std::fflush(stdout);
+  });
+  std::string line;
+  while (std::getline(script, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream arguments(line);
+    std::string command;
+    if (!(arguments >> command) || command[0] == '#') continue;
+    const bool ok = Run(command, arguments, session);
+    std::fflush(stdout);
+    if (!ok) return 1;
+  }
+  // Never leave the listener running behind an unloaded library.
+  if (session.library.loaded() && session.initialized) session.library.exports().shutdown();
+  session.library.Unload();
+  return 0;
+}

@@ -1,0 +1,33 @@
+// The host stand-in's command language: one command a line, run in order.
+//
+//   plugin PATH              library to load (default: beside this program)
+//   plugin-dir DIR           what getPluginPath reports (ends with a separator)
+//   channels CONN [FILE]     server of connection CONN: FILE's "ID NAME" lines,
+//                            or the built-in frequency channels
+//   remove CONN              connection CONN disappears
+//   own-client ID            the user's client identifier
+//   fail FUNCTION always|off|N   make a host function fail
+//   load | init | shutdown | unload
+//   status CONN STATUS       connection event (4 = established)
+//   connect CONN             same as "status CONN 4"
+//   wait-moves N [MS]        wait until N moves happened (fails on timeout)
+//   sleep MS
+//   where CONN               print the user's channel on CONN
+//   print-log                print the plugin's log file
+//   # ...                    comment
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "tools/host_standin/plugin_library.h"
+
+struct HostSession {
+  std::string pluginPath;
+  std::string pluginDirectory;
+  PluginLibrary library;
+  bool initialized = false;
+};
+
+// Runs every command; returns 0, or 1 at the first command that fails.
+int RunScript(std::istream& script, HostSession& session);

@@ -1,0 +1,288 @@
+#include "tools/host_standin/simulated_host.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+constexpr const char* kFunctionNames[] = {"getChannelList", "getChannelVariableAsString",
+                                          "getClientID", "requestClientMove"};
+
+int Index(HostFunction function) { return static_cast<int>(function); }
+
+}  // namespace
+
+const char* HostFunctionName(HostFunction function) { return kFunctionNames[Index(function)]; }
+
+bool HostFunctionFromName(const std::string& name, HostFunction* function) {
+  for (int i = 0; i < Index(HostFunction::kCount); ++i) {
+    if (name == kFunctionNames[i]) {
+      *function = static_cast<HostFunction>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+SimulatedHost& SimulatedHost::Instance() {
+  static SimulatedHost host;
+  return host;
+}
+
+void SimulatedHost::Reset() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  connections_.clear();
+  ownClientID_ = 7;
+  for (Failure& failure : failures_) failure = Failure{};
+  failureRate_ = 0;
+  moves_.clear();
+  onMove_ = nullptr;
+  // Memory still held by a plugin stays counted until it is released.
+  foreignFrees_ = 0;
+}
+
+TS3Functions SimulatedHost::FunctionTable() const {
+  TS3Functions table{};
+  table.freeMemory = &FreeMemory;
+  table.requestClientMove = &RequestClientMove;
+  table.getClientID = &GetClientID;
+  table.getChannelVariableAsString = &GetChannelVariableAsString;
+  table.getChannelList = &GetChannelList;
+  table.getPluginPath = &GetPluginPath;
+  return table;
+}
+
+void SimulatedHost::SetPluginPath(const std::string& path) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  pluginPath_ = path;
+}
+
+void SimulatedHost::SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  Connection& entry = connections_[connection];
+  entry.channels = std::move(channels);
+  // A new connection puts the client in the server's first (default) channel.
+  entry.currentChannel = entry.channels.empty() ? 0 : entry.channels.front().id;
+}
+
+void SimulatedHost::RemoveConnection(uint64_t connection) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  connections_.erase(connection);
+}
+
+void SimulatedHost::SetOwnClientID(anyID id) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  ownClientID_ = id;
+}
+
+uint64_t SimulatedHost::CurrentChannel(uint64_t connection) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  return found == connections_.end() ? 0 : found->second.currentChannel;
+}
+
+void SimulatedHost::FailAlways(HostFunction function, bool fail) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  failures_[Index(function)].always = fail;
+}
+
+void SimulatedHost::FailNext(HostFunction function, int count) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  failures_[Index(function)].next = count;
+}
+
+void SimulatedHost::SetFailureRate(double rate, uint32_t seed) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  failureRate_ = rate;
+  random_.seed(seed);
+}
+
+int SimulatedHost::FailuresInjected(HostFunction function) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return failures_[Index(function)].injected;
+}
+
+int SimulatedHost::Calls(HostFunction function) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return failures_[Index(function)].calls;
+}
+
+void SimulatedHost::OnMove(std::function<void(const MoveRequest&)> callback) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  onMove_ = std::move(callback);
+}
+
+std::vector<MoveRequest> SimulatedHost::Moves() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return moves_;
+}
+
+bool SimulatedHost::WaitForMoves(size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(stateLock_);
+  return moved_.wait_for(guard, timeout, [&] { return moves_.size() >= count; });
+}
+
+int SimulatedHost::OutstandingAllocations() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return static_cast<int>(allocations_.size());
+}
+
+int SimulatedHost::ForeignFrees() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return foreignFrees_;
+}
+
+bool SimulatedHost::ShouldFail(HostFunction function) {
+  Failure& failure = failures_[Index(function)];
+  ++failure.calls;
+  bool fail = failure.always;
+  if (!fail && failure.next > 0) {
+    --failure.next;
+    fail = true;
+  }
+  if (!fail && failureRate_ > 0) {
+    fail = std::uniform_real_distribution<double>(0, 1)(random_) < failureRate_;
+  }
+  if (fail) ++failure.injected;
+  return fail;
+}
+
+void* SimulatedHost::Allocate(size_t bytes) {
+  void* memory = std::malloc(bytes);
+  if (memory != nullptr) allocations_.insert(memory);
+  return memory;
+}
+
+unsigned int SimulatedHost::FreeMemory(void* pointer) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.allocations_.erase(pointer) == 0) {
+    ++host.foreignFrees_;
+    return kSimulatedError;
+  }
+  std::free(pointer);
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::RequestClientMove(uint64_t connection, anyID client, uint64_t channel,
+                                              const char* password, const char* returnCode) {
+  SimulatedHost& host = Instance();
+  MoveRequest move;
+  std::function<void(const MoveRequest&)> callback;
+  {
+    std::lock_guard<std::mutex> guard(host.stateLock_);
+    if (host.ShouldFail(HostFunction::kRequestClientMove)) return kSimulatedError;
+    const auto found = host.connections_.find(connection);
+    if (found == host.connections_.end() || client != host.ownClientID_) return kSimulatedError;
+    Connection& entry = found->second;
+    const SimulatedChannel* target = nullptr;
+    for (const SimulatedChannel& candidate : entry.channels) {
+      if (candidate.id == channel) target = &candidate;
+    }
+    if (target == nullptr) return kSimulatedError;  // deleted on the server
+    entry.currentChannel = channel;
+    move = MoveRequest{connection, client, channel, target->name,
+                       password == nullptr ? std::string("(null)") : std::string(password),
+                       returnCode != nullptr, std::chrono::steady_clock::now()};
+    host.moves_.push_back(move);
+    callback = host.onMove_;
+  }
+  host.moved_.notify_all();
+  if (callback) callback(move);
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::GetClientID(uint64_t connection, anyID* result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.ShouldFail(HostFunction::kGetClientID)) return kSimulatedError;
+  if (host.connections_.count(connection) == 0) return kSimulatedError;
+  *result = host.ownClientID_;
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::GetChannelVariableAsString(uint64_t connection, uint64_t channel,
+                                                       size_t flag, char** result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.ShouldFail(HostFunction::kGetChannelVariableAsString)) return kSimulatedError;
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end() || flag != CHANNEL_NAME) return kSimulatedError;
+  for (const SimulatedChannel& candidate : found->second.channels) {
+    if (candidate.id != channel) continue;
+    char* text = static_cast<char*>(host.Allocate(candidate.name.size() + 1));
+    if (text == nullptr) return kSimulatedError;
+    std::memcpy(text, candidate.name.c_str(), candidate.name.size() + 1);
+    *result = text;
+    return kHostOk;
+  }
+  return kSimulatedError;
+}
+
+unsigned int SimulatedHost::GetChannelList(uint64_t connection, uint64_t** result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.ShouldFail(HostFunction::kGetChannelList)) return kSimulatedError;
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end()) return kSimulatedError;
+  const auto& channels = found->second.channels;
+  auto* list = static_cast<uint64_t*>(host.Allocate((channels.size() + 1) * sizeof(uint64_t)));
+  if (list == nullptr) return kSimulatedError;
+  for (size_t i = 0; i < channels.size(); ++i) list[i] = channels[i].id;
+  list[channels.size()] = 0;
+  *result = list;
+  return kHostOk;
+}
+
+void SimulatedHost::GetPluginPath(char* path, size_t maxLen) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (maxLen == 0) return;
+  const size_t length = std::min(host.pluginPath_.size(), maxLen - 1);
+  std::memcpy(path, host.pluginPath_.data(), length);
+  path[length] = '\0';
+}
+
+std::vector<SimulatedChannel> DefaultChannels() {
+  return {
+      {1, "Lobby"},
+      {10, "Fr\xC3\xA9quences 251"},
+      {11, "251.5"},
+      {12, "251.250"},
+      {13, "127.525"},
+      {14, "Fr\xC3\xA9quences 124"},
+      {15, "Fr\xC3\xA9quences 30"},
+      {16, "399.999"},
+      {17, "Fr\xC3\xA9quences 225"},
+      {18, "243.5"},
+  };
+}
+
+bool ReadChannelFile(const std::string& path, std::vector<SimulatedChannel>* channels,
+                     std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  std::vector<SimulatedChannel> result;
+  std::string line;
+  int number = 0;
+  while (std::getline(file, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    const size_t blank = line.find(' ');
+    char* end = nullptr;
+    const unsigned long long id = std::strtoull(line.c_str(), &end, 10);
+    if (blank == std::string::npos || end != line.c_str() + blank || id == 0) {
+      *error = path + ":" + std::to_string(number) + ": expected 'ID NAME'";
+      return false;
+    }
+    result.push_back({id, line.substr(blank + 1)});
+  }
+  *channels = std::move(result);
+  return true;
+}

@@ -1,0 +1,126 @@
+// The voice client as the plugin sees it: a function table whose members act
+// on simulated server connections. It keeps channels per connection, the own
+// client's channel, every move requested, the memory it handed out, and can
+// make any of its functions fail on demand.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/ts3_plugin_api.h"
+
+// The host functions whose failure can be injected.
+enum class HostFunction { kGetChannelList, kGetChannelVariableAsString, kGetClientID,
+                          kRequestClientMove, kCount };
+const char* HostFunctionName(HostFunction function);
+bool HostFunctionFromName(const std::string& name, HostFunction* function);
+
+// Error code the simulated client returns for an injected failure.
+constexpr unsigned int kSimulatedError = 0x0200;  // any non-zero value is a failure
+
+struct SimulatedChannel {
+  uint64_t id;
+  std::string name;
+};
+
+struct MoveRequest {
+  uint64_t connection;
+  anyID client;
+  uint64_t channel;
+  std::string channelName;  // empty when no such channel exists
+  std::string password;
+  bool returnCodeGiven;
+  std::chrono::steady_clock::time_point at;
+};
+
+class SimulatedHost {
+ public:
+  // The one instance behind the function table (the table's members are
+  // plain functions).
+  static SimulatedHost& Instance();
+
+  // Back to no connections, no failures, no moves.
+  void Reset();
+
+  TS3Functions FunctionTable() const;
+  void SetPluginPath(const std::string& path);
+
+  void SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels);
+  void RemoveConnection(uint64_t connection);
+  void SetOwnClientID(anyID id);
+  uint64_t CurrentChannel(uint64_t connection);
+
+  // Failure injection: fail every call, the next `count` calls, or each call
+  // with probability `rate` (0 to 1, seeded for repeatable runs).
+  void FailAlways(HostFunction function, bool fail);
+  void FailNext(HostFunction function, int count);
+  void SetFailureRate(double rate, uint32_t seed);
+  int FailuresInjected(HostFunction function);
+  int Calls(HostFunction function);
+
+  // Called (under no lock) for every accepted move.
+  void OnMove(std::function<void(const MoveRequest&)> callback);
+  std::vector<MoveRequest> Moves();
+  // Waits until at least `count` moves were accepted; false on timeout.
+  bool WaitForMoves(size_t count, std::chrono::milliseconds timeout);
+
+  // Memory handed to the plugin and not yet released with freeMemory, and
+  // releases of pointers this client never handed out.
+  int OutstandingAllocations();
+  int ForeignFrees();
+
+  // The table's members, public so the table can point at them.
+  static unsigned int FreeMemory(void* pointer);
+  static unsigned int RequestClientMove(uint64_t connection, anyID client, uint64_t channel,
+                                        const char* password, const char* returnCode);
+  static unsigned int GetClientID(uint64_t connection, anyID* result);
+  static unsigned int GetChannelVariableAsString(uint64_t connection, uint64_t channel,
+                                                 size_t flag, char** result);
+  static unsigned int GetChannelList(uint64_t connection, uint64_t** result);
+  static void GetPluginPath(char* path, size_t maxLen);
+
+ private:
+  struct Connection {
+    std::vector<SimulatedChannel> channels;
+    uint64_t currentChannel = 0;
+  };
+  struct Failure {
+    bool always = false;
+    int next = 0;
+    int injected = 0;
+    int calls = 0;
+  };
+
+  // Counts the call and decides whether it fails; stateLock_ held.
+  bool ShouldFail(HostFunction function);
+  void* Allocate(size_t bytes);  // stateLock_ held
+
+  std::mutex stateLock_;
+  std::condition_variable moved_;
+  std::map<uint64_t, Connection> connections_;
+  anyID ownClientID_ = 7;
+  std::string pluginPath_;
+  Failure failures_[static_cast<int>(HostFunction::kCount)];
+  double failureRate_ = 0;
+  std::mt19937 random_;
+  std::vector<MoveRequest> moves_;
+  std::function<void(const MoveRequest&)> onMove_;
+  std::set<void*> allocations_;
+  int foreignFrees_ = 0;
+};
+
+// A small default server: a lobby and a set of frequency channels.
+std::vector<SimulatedChannel> DefaultChannels();
+
+// Reads "ID NAME" lines (NAME is the rest of the line, UTF-8); '#' starts a
+// comment line. False with *error set when a line is malformed.
+bool ReadChannelFile(const std::string& path, std::vector<SimulatedChannel>* channels,
+                     std::string* error);

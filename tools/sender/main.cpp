@@ -1,0 +1,93 @@
+// zovik_send: sends radio frequencies to the plugin, as the simulator would.
+//
+//   zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] FREQUENCY...
+//
+// FREQUENCY is in kHz ("251000") or MHz with a point ("251.000"). Each one is
+// sent N times (default 1), MS milliseconds apart (default 200).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/sender/udp_sender.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] "
+               "FREQUENCY...\n"
+               "  FREQUENCY in kHz (251000) or MHz (251.000); default target 127.0.0.1:10500\n");
+  return 2;
+}
+
+// "251.000" -> "251000"; kHz text passes unchanged.
+bool ToKilohertzText(const std::string& argument, std::string* text) {
+  const size_t point = argument.find('.');
+  if (point == std::string::npos) {
+    if (argument.empty() || argument.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    *text = argument;
+    return true;
+  }
+  const std::string whole = argument.substr(0, point);
+  std::string fraction = argument.substr(point + 1);
+  if (whole.empty() || fraction.size() > 3 ||
+      (whole + fraction).find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  fraction.resize(3, '0');
+  *text = whole + fraction;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string host = "127.0.0.1";
+  long port = kDefaultFrequencyPort;
+  long repeat = 1;
+  long intervalMs = 200;
+  std::vector<std::string> datagrams;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (argument == "--host" && hasValue) {
+      host = argv[++i];
+    } else if (argument == "--port" && hasValue) {
+      port = std::strtol(argv[++i], nullptr, 10);
+    } else if (argument == "--repeat" && hasValue) {
+      repeat = std::strtol(argv[++i], nullptr, 10);
+    } else if (argument == "--interval" && hasValue) {
+      intervalMs = std::strtol(argv[++i], nullptr, 10);
+    } else {
+      std::string text;
+      if (!ToKilohertzText(argument, &text)) return Usage();
+      datagrams.push_back(text);
+    }
+  }
+  if (datagrams.empty() || port <= 0 || port > 65535 || repeat < 1 || intervalMs < 0) {
+    return Usage();
+  }
+
+  UdpSender sender;
+  for (const std::string& text : datagrams) {
+    for (long n = 0; n < repeat; ++n) {
+      std::string error;
+      if (!sender.Send(host, static_cast<uint16_t>(port), text.data(), text.size(), &error)) {
+        std::fprintf(stderr, "zovik_send: %s\n", error.c_str());
+        return 1;
+      }
+      std::printf("sent %s to %s:%ld\n", text.c_str(), host.c_str(), port);
+      std::fflush(stdout);
+      if (n + 1 < repeat || &text != &datagrams.back()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+      }
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,158 @@
+#include "udpserver/udp_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "channels/channels_base.h"
+#include "log/log_file.h"
+#include "platform/platform.h"
+#include "udpserver/frequency_rule.h"
+
+UDPServer g_udpServer;
+
+namespace {
+
+constexpr char kReceivedPrefix[] = "UDPServer : Received : ";
+// The received text shown in one line: what fits a message buffer after the
+// prefix, so a long datagram gives one whole line.
+constexpr size_t kReceivedTextMax = kMessageBufferBytes - 1 - (sizeof kReceivedPrefix - 1);
+
+constexpr int kBindRetryMilliseconds = 1000;
+constexpr int kReceiveRetryMaxMilliseconds = 1000;
+
+void LogLine(const std::string& message, int level) {
+  if (g_logFile.Wants(level)) g_logFile.Write(WidenBytes(message), level);
+}
+
+}  // namespace
+
+void UDPServer::Start() {
+  if (thread_.joinable()) return;
+  PlatformSocketsStartup();
+  {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    stopRequested_ = false;
+  }
+  ResetLastSwitch();
+  thread_ = std::thread(&UDPServer::Run, this);
+}
+
+void UDPServer::Stop() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    stopRequested_ = true;
+    if (socket_ != nullptr) PlatformUdpWake(socket_);
+  }
+  stateChanged_.notify_all();
+  thread_.join();
+  PlatformUdpClose(socket_);
+  socket_ = nullptr;
+  PlatformSocketsCleanup();
+}
+
+void UDPServer::ResetLastSwitch() {
+  lastFrequency_ = 0;  // outside the accepted range: nothing is a repeat
+  lastGeneration_ = 0;
+  std::memset(receiveArea_, 0, sizeof receiveArea_);
+}
+
+bool UDPServer::SleepUnlessStopped(int milliseconds) {
+  std::unique_lock<std::mutex> guard(stateLock_);
+  return !stateChanged_.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                                 [this] { return stopRequested_; });
+}
+
+void UDPServer::Run() {
+  bool failureReported = false;
+  for (;;) {
+    const char* stage = "";
+    int error = 0;
+    PlatformUdpSocket* socket = PlatformUdpOpen(kPort, &stage, &error);
+    if (socket != nullptr) {
+      std::lock_guard<std::mutex> guard(stateLock_);
+      socket_ = socket;
+      // Stop may have come while the socket was being made; the wake makes
+      // the first receive return at once.
+      if (stopRequested_) PlatformUdpWake(socket_);
+      break;
+    }
+    // Reported once; the retries stay quiet until the port is ours.
+    if (!failureReported) {
+      LogLine(FormatMessage("UDPServer : Cannot %s the UDP socket on port %u (error %d), "
+                            "retrying every second",
+                            stage, static_cast<unsigned>(kPort), error),
+              0);
+      failureReported = true;
+    }
+    if (!SleepUnlessStopped(kBindRetryMilliseconds)) return;
+  }
+  LogLine("UDPServer : Thread UDP server started on 10500", 0);
+
+  int failedReceives = 0;
+  for (;;) {
+    size_t received = 0;
+    int error = 0;
+    const UdpResult result =
+        PlatformUdpReceive(socket_, receiveArea_, kReceiveBytes, &received, &error);
+    if (result == UdpResult::kStopped) return;
+    if (result == UdpResult::kError) {
+      // Back off so that a socket failing at once every time never spins a core.
+      const int wait = std::min(kReceiveRetryMaxMilliseconds, 10 << std::min(failedReceives, 7));
+      ++failedReceives;
+      if (!SleepUnlessStopped(wait)) return;
+      continue;
+    }
+    failedReceives = 0;
+    received = std::min(received, kReceiveBytes);
+    receiveArea_[received] = '\0';
+    try {
+      HandleDatagram(receiveArea_, received);
+    } catch (...) {
+      // Out of memory for a log line or a store reference: this datagram is
+      // lost, the listener and the voice client go on.
+    }
+  }
+}
+
+void UDPServer::HandleDatagram(const char* bytes, size_t length) {
+  if (g_logFile.Wants(5)) {
+    // The text as a C string would read it: up to its first NUL.
+    const size_t textLength = std::min(strnlen(bytes, length), kReceivedTextMax);
+    std::string message = kReceivedPrefix;
+    message.append(bytes, textLength);
+    g_logFile.Write(WidenBytes(message), 5);
+  }
+
+  const int32_t frequency = ParseFrequency(bytes, length);
+  if (!IsAcceptedFrequency(frequency)) return;
+  // The steady-radio path: a repeat of the last switch ends here, before any
+  // allocation, lock or log line.
+  if (frequency == lastFrequency_ && g_channelsBase.generation() == lastGeneration_) return;
+
+  if (g_logFile.Wants(3)) {
+    LogLine(FormatMessage("UDPServer : Frequency received from DCS World : %u",
+                          static_cast<unsigned>(frequency)),
+            3);
+  }
+
+  const std::shared_ptr<const CDB_snapshot> store = g_channelsBase.Current();
+  if (store == nullptr || !store->ready) return;
+
+  const ChannelName name = FrequencyToChannelName(frequency);
+  if (g_logFile.Wants(5)) LogLine(FormatMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
+
+  const CDB_item* target = store->FindFirst(name.view());
+  if (target == nullptr) return;
+  // Only the first record of a name is tried; a refused move is retried when
+  // the frequency next arrives.
+  if (g_channelsBase.SwitchChannel(store->serverConnectionHandlerID, *target) != 1) return;
+
+  if (g_logFile.Wants(2)) {
+    LogLine(FormatMessage("UDPServer : Swithed channel to [%s]", target->name.c_str()), 2);
+  }
+  lastFrequency_ = frequency;
+  lastGeneration_ = store->generation;
+}
