@@ -93,6 +93,11 @@ void SimulatedHost::FailNext(HostFunction function, int count) {
   failures_[Index(function)].next = count;
 }
 
+void SimulatedHost::FailAfter(HostFunction function, int successes) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  failures_[Index(function)].succeedBeforeFailing = successes;
+}
+
 void SimulatedHost::SetFailureRate(double rate, uint32_t seed) {
   std::lock_guard<std::mutex> guard(stateLock_);
   failureRate_ = rate;
@@ -142,6 +147,8 @@ bool SimulatedHost::ShouldFail(HostFunction function) {
     --failure.next;
     fail = true;
   }
+  if (!fail && failure.succeedBeforeFailing == 0) fail = true;
+  if (failure.succeedBeforeFailing > 0) --failure.succeedBeforeFailing;
   if (!fail && failureRate_ > 0) {
     fail = std::uniform_real_distribution<double>(0, 1)(random_) < failureRate_;
   }

@@ -62,6 +62,8 @@ class SimulatedHost {
   // with probability `rate` (0 to 1, seeded for repeatable runs).
   void FailAlways(HostFunction function, bool fail);
   void FailNext(HostFunction function, int count);
+  // Let the next `successes` calls through, then fail every one.
+  void FailAfter(HostFunction function, int successes);
   void SetFailureRate(double rate, uint32_t seed);
   int FailuresInjected(HostFunction function);
   int Calls(HostFunction function);
@@ -95,6 +97,7 @@ class SimulatedHost {
   struct Failure {
     bool always = false;
     int next = 0;
+    int succeedBeforeFailing = -1;  // -1: not armed
     int injected = 0;
     int calls = 0;
   };

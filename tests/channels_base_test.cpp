@@ -1,0 +1,211 @@
+#include "channels/channels_base.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/host_functions.h"
+#include "tests/support/log_fixture.h"
+#include "tools/host_standin/simulated_host.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kFr251 = "Fr\xC3\xA9quences 251";
+
+class ChannelsBaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_.Reset();
+    g_ts3Functions = host_.FunctionTable();
+    store_.Clear();
+  }
+  void TearDown() override {
+    store_.Clear();
+    // Every list and name the client handed out was released, once.
+    EXPECT_EQ(host_.OutstandingAllocations(), 0);
+    EXPECT_EQ(host_.ForeignFrees(), 0);
+  }
+  Strings StoredNames() {
+    Strings names;
+    for (const CDB_item& record : store_.Current()->records) names.push_back(record.name);
+    return names;
+  }
+
+  SimulatedHost& host_ = SimulatedHost::Instance();
+  CChannelsBase store_;
+};
+
+TEST_F(ChannelsBaseTest, BuildStoresEveryChannelInListOrder) {
+  LogInTempDirectory log(4);
+  host_.SetChannels(3, {{5, "Lobby"}, {9, kFr251}, {7, "251.5"}});
+  EXPECT_EQ(store_.BuildDataBase(3), 3);
+  EXPECT_EQ(store_.channelCount(), 3);
+  EXPECT_EQ(store_.ready(), 1);
+  EXPECT_EQ(StoredNames(), (Strings{"Lobby", kFr251, "251.5"}));
+  EXPECT_EQ(store_.Current()->serverConnectionHandlerID, 3u);
+  EXPECT_EQ(store_.Current()->FindFirst(kFr251)->id, 9u);
+  EXPECT_EQ(store_.Current()->FindFirst("Fr__quences 251"), nullptr);
+  EXPECT_EQ(log.Messages(4), (Strings{"CChannelsBase::AddCDB_item : new channel : [Lobby]",
+                                      "CChannelsBase::AddCDB_item : new channel : [" + kFr251 + "]",
+                                      "CChannelsBase::AddCDB_item : new channel : [251.5]"}));
+}
+
+TEST_F(ChannelsBaseTest, LevelFiveAddsTheNameBytes) {
+  LogInTempDirectory log(5);
+  host_.SetChannels(1, {{10, kFr251}});
+  store_.BuildDataBase(1);
+  EXPECT_EQ(log.Messages(4),
+            Strings{"CChannelsBase::AddCDB_item : new channel : [" + kFr251 +
+                    "]46:72:C3:A9:71:75:65:6E:63:65:73:20:32:35:31:"});
+}
+
+TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
+  LogInTempDirectory log(5);
+  const std::string longName(3000, '\xFF');
+  host_.SetChannels(1, {{10, longName}});
+  store_.BuildDataBase(1);
+  EXPECT_EQ(store_.Current()->records.at(0).name, longName);
+  std::string dump;
+  for (size_t i = 0; i < longName.size(); ++i) dump += "FF:";
+  EXPECT_EQ(log.Messages(4),
+            Strings{"CChannelsBase::AddCDB_item : new channel : [" + longName + "]" + dump});
+}
+
+TEST_F(ChannelsBaseTest, FailedOrEmptyListKeepsThePreviousStore) {
+  LogInTempDirectory log(0);
+  host_.SetChannels(1, {{10, kFr251}});
+  ASSERT_EQ(store_.BuildDataBase(1), 1);
+  const auto before = store_.Current();
+
+  host_.FailNext(HostFunction::kGetChannelList, 1);
+  EXPECT_EQ(store_.BuildDataBase(1), -1);
+  host_.SetChannels(1, {});
+  EXPECT_EQ(store_.BuildDataBase(1), -1);
+  EXPECT_EQ(store_.BuildDataBase(2), -1);  // no such connection
+
+  EXPECT_EQ(store_.Current(), before);
+  EXPECT_EQ(store_.ready(), 1);
+  EXPECT_EQ(store_.channelCount(), 1);
+  EXPECT_EQ(log.Messages(0), (Strings{"Initialize Log file with 0 level",
+                                      "CChannelsBase::BuildDataBase : Error getting channel list",
+                                      "CChannelsBase::BuildDataBase : No channels",
+                                      "CChannelsBase::BuildDataBase : Error getting channel list"}));
+}
+
+TEST_F(ChannelsBaseTest, UnreadableNameLeavesAPartialStoreNotReady) {
+  LogInTempDirectory log(0);
+  host_.SetChannels(1, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}});
+  host_.FailAfter(HostFunction::kGetChannelVariableAsString, 2);
+  EXPECT_EQ(store_.BuildDataBase(1), 2);
+  EXPECT_EQ(store_.ready(), 0);
+  EXPECT_EQ(store_.channelCount(), 2);
+  EXPECT_EQ(StoredNames(), (Strings{"a", "b"}));
+  EXPECT_EQ(log.Messages(0), (Strings{"Initialize Log file with 0 level",
+                                      "CChannelsBase::BuildDataBase : Error getting channel name"}));
+
+  // The next complete build makes the store usable again.
+  host_.FailAfter(HostFunction::kGetChannelVariableAsString, -1);
+  EXPECT_EQ(store_.BuildDataBase(1), 4);
+  EXPECT_EQ(store_.ready(), 1);
+}
+
+TEST_F(ChannelsBaseTest, EveryBuildStartsFromScratch) {
+  LogInTempDirectory log(0);
+  host_.SetChannels(1, {{10, kFr251}, {11, "251.5"}});
+  store_.BuildDataBase(1);
+  const uint64_t firstGeneration = store_.generation();
+  // After a reconnection the same names carry new identifiers.
+  host_.SetChannels(1, {{20, kFr251}});
+  EXPECT_EQ(store_.BuildDataBase(1), 1);
+  EXPECT_NE(store_.generation(), firstGeneration);
+  EXPECT_EQ(StoredNames(), Strings{kFr251});
+  EXPECT_EQ(store_.Current()->FindFirst(kFr251)->id, 20u);
+  EXPECT_EQ(store_.Current()->FindFirst("251.5"), nullptr);
+}
+
+TEST_F(ChannelsBaseTest, FirstRecordOfANameWins) {
+  LogInTempDirectory log(0);
+  host_.SetChannels(1, {{30, "x"}, {31, kFr251}, {32, kFr251}});
+  store_.BuildDataBase(1);
+  EXPECT_EQ(StoredNames(), (Strings{"x", kFr251, kFr251}));
+  EXPECT_EQ(store_.Current()->FindFirst(kFr251)->id, 31u);
+}
+
+TEST_F(ChannelsBaseTest, SwitchRequestsTheMoveOfTheOwnClient) {
+  LogInTempDirectory log(3);
+  host_.SetChannels(2, {{1, "Lobby"}, {42, kFr251}});
+  host_.SetOwnClientID(99);
+  store_.BuildDataBase(2);
+  EXPECT_EQ(store_.SwitchChannel(2, *store_.Current()->FindFirst(kFr251)), 1);
+  const std::vector<MoveRequest> moves = host_.Moves();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].connection, 2u);
+  EXPECT_EQ(moves[0].client, 99);
+  EXPECT_EQ(moves[0].channel, 42u);
+  EXPECT_EQ(moves[0].password, "");
+  EXPECT_FALSE(moves[0].returnCodeGiven);
+  EXPECT_EQ(host_.CurrentChannel(2), 42u);
+  EXPECT_EQ(log.Messages(3), Strings{"CChannelsBase::SwitchChannel : Switching into channel 42"});
+}
+
+TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
+  LogInTempDirectory log(5);
+  host_.SetChannels(1, {{42, kFr251}});
+  store_.BuildDataBase(1);
+  const CDB_item record = *store_.Current()->FindFirst(kFr251);
+
+  host_.FailNext(HostFunction::kGetClientID, 1);
+  EXPECT_EQ(store_.SwitchChannel(1, record), 0);
+  EXPECT_EQ(host_.Calls(HostFunction::kRequestClientMove), 0);
+
+  host_.FailNext(HostFunction::kRequestClientMove, 1);
+  EXPECT_EQ(store_.SwitchChannel(1, record), 0);
+
+  // A channel deleted on the server since the build.
+  host_.SetChannels(1, {{43, "other"}});
+  EXPECT_EQ(store_.SwitchChannel(1, record), 0);
+
+  EXPECT_TRUE(host_.Moves().empty());
+  EXPECT_EQ(log.Messages(3), Strings{});
+  EXPECT_EQ(log.Messages(0),
+            (Strings{"Initialize Log file with 5 level",
+                     "CChannelsBase::SwitchChannel : Error querying own client ID",
+                     "CChannelsBase::SwitchChannel : Error moving client into channel channel",
+                     "CChannelsBase::SwitchChannel : Error moving client into channel channel"}));
+}
+
+// The listener reads the store while connection events rebuild it.
+TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
+  LogInTempDirectory log(0);
+  std::vector<SimulatedChannel> channels;
+  for (uint64_t id = 1; id <= 500; ++id) channels.push_back({id, "channel " + std::to_string(id)});
+  channels.push_back({1000, kFr251});
+  host_.SetChannels(1, channels);
+  store_.BuildDataBase(1);
+
+  std::atomic<bool> done{false};
+  std::thread builder([&] {
+    for (int i = 0; i < 100; ++i) store_.BuildDataBase(1);
+    done = true;
+  });
+  int switches = 0;
+  while (!done) {
+    const auto current = store_.Current();
+    ASSERT_NE(current, nullptr);
+    ASSERT_TRUE(current->ready);
+    ASSERT_EQ(current->records.size(), channels.size());
+    const CDB_item* target = current->FindFirst(kFr251);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(store_.SwitchChannel(1, *target), 1);
+    ++switches;
+  }
+  builder.join();
+  EXPECT_GT(switches, 0);
+  EXPECT_EQ(host_.Moves().size(), static_cast<size_t>(switches));
+}
+
+}  // namespace

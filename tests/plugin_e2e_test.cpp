@@ -1,0 +1,392 @@
+// The real plugin library, loaded the way the voice client loads it, with
+// frequencies arriving on UDP port 10500.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/support/plugin_session.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The frequency channels of the stand-in's default server.
+constexpr uint64_t kFr251Id = 10;
+constexpr uint64_t kFr30Id = 15;
+constexpr uint64_t k2515Id = 11;
+
+// Sends a frequency that moves the client and waits for it: every datagram
+// sent before has been handled by then, since one thread takes them in order.
+void Sync(PluginSession& session, const std::string& datagram = "251500") {
+  ASSERT_TRUE(session.SendAndWaitForMove(datagram)) << "no move for " << datagram;
+}
+
+class PluginTest : public ::testing::Test {};
+
+TEST(PluginIdentity, ExportsTheClientExpects) {
+  PluginSession session;
+  ASSERT_TRUE(session.Load());
+  const PluginExports& plugin = session.library.exports();
+  EXPECT_EQ(plugin.apiVersion(), 20);
+  EXPECT_STREQ(plugin.name(), "ZOVIK");
+  EXPECT_EQ(plugin.name(), plugin.name());  // converted once, then the same text
+  EXPECT_STREQ(plugin.version(), "1.0.01");
+  EXPECT_NE(std::strstr(plugin.author(), "Wemto"), nullptr);
+  EXPECT_NE(std::strstr(plugin.author(), "2013"), nullptr);
+  const std::string description = plugin.description();
+  const size_t lineFeed = description.find('\n');
+  ASSERT_NE(lineFeed, std::string::npos);
+  EXPECT_GT(lineFeed, 0u);
+  EXPECT_EQ(description.substr(lineFeed + 1),
+            "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics");
+}
+
+TEST(PluginStart, InitSucceedsWithoutSettingOrLogFolder) {
+  PluginSession session(kNoLevelSetting, /*withLogFolder=*/false);
+  ASSERT_TRUE(session.Load());
+  EXPECT_EQ(session.Init(), 0);
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect();
+  // No log, but the radio still works.
+  EXPECT_TRUE(session.SendUntilMoved("251000"));
+  EXPECT_TRUE(std::filesystem::is_empty(session.directory.path()));
+}
+
+TEST(PluginStart, DefaultLevelLogsStartAndConnection) {
+  PluginSession session(kNoLevelSetting);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.WaitForListener());
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect();
+  Sync(session, "251000");
+  session.Shutdown();
+  EXPECT_EQ(session.TaggedMessages(),
+            (Strings{"L0 Initialize Log file with 0 level", "L0 ZOVIK plugin initialized",
+                     "L0 UDPServer : Thread UDP server started on 10500",
+                     "L0 onConnectStatusChangeEvent : Client connected",
+                     "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                     "L0 PLUGIN: shutdown"}));
+}
+
+TEST(PluginStart, LoggingOffLeavesAnEmptyFileAndStillSwitches) {
+  PluginSession session(-1);
+  ASSERT_TRUE(session.Start());
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect();
+  EXPECT_TRUE(session.SendUntilMoved("251000"));
+  session.Shutdown();
+  EXPECT_TRUE(session.LogLines().empty());
+  EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(session.LogPath())));
+}
+
+class PluginSwitchTest : public ::testing::Test {
+ protected:
+  void StartAt(int level) {
+    session_ = std::make_unique<PluginSession>(level);
+    ASSERT_TRUE(session_->Start());
+    ASSERT_TRUE(session_->WaitForListener());
+    session_->host.SetChannels(1, DefaultChannels());
+  }
+  PluginSession& s() { return *session_; }
+  std::unique_ptr<PluginSession> session_;
+};
+
+TEST_F(PluginSwitchTest, FullSwitchAtLevelFive) {
+  StartAt(5);
+  s().host.SetChannels(1, {{1, "Lobby"}, {42, Fr("251")}});
+  s().Connect();
+  Sync(s(), "251000");
+  s().Shutdown();
+  EXPECT_EQ(s().TaggedMessages("onConnectStatusChangeEvent : Client connected"),
+            (Strings{
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L4 CChannelsBase::AddCDB_item : new channel : [Lobby]4C:6F:62:62:79:",
+                "L4 CChannelsBase::AddCDB_item : new channel : [" + Fr("251") +
+                    "]46:72:C3:A9:71:75:65:6E:63:65:73:20:32:35:31:",
+                "L0 onConnectStatusChangeEvent : Number of channels : 2",
+                "L5 UDPServer : Received : 251000",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L5 UDPServer : Check channel [" + Fr("251") + "]",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 42",
+                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
+                "L0 PLUGIN: shutdown",
+            }));
+  EXPECT_EQ(s().host.Moves().at(0).channel, 42u);
+}
+
+TEST_F(PluginSwitchTest, FullSwitchAtLevelThree) {
+  StartAt(3);
+  s().Connect();
+  Sync(s(), "251000");
+  EXPECT_EQ(s().TaggedMessages("onConnectStatusChangeEvent : Number of channels : 10"),
+            (Strings{
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 10",
+                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
+            }));
+}
+
+TEST_F(PluginSwitchTest, RepeatOfASuccessfulSwitchIsDropped) {
+  StartAt(3);
+  s().Connect();
+  Sync(s(), "251000");
+  // The user moves away by hand; the steady radio must not pull them back.
+  s().Send("251000");
+  s().Send(" 251000\n");
+  Sync(s(), "251500");
+  const std::vector<MoveRequest> moves = s().host.Moves();
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_EQ(moves[0].channel, kFr251Id);
+  EXPECT_EQ(moves[1].channel, k2515Id);
+  EXPECT_TRUE(s().WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000", 1));
+  EXPECT_FALSE(s().WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000", 2,
+                                     std::chrono::milliseconds(0)));
+}
+
+TEST_F(PluginSwitchTest, FrequencyWithoutChannelIsLoggedEachTime) {
+  StartAt(5);
+  s().Connect();
+  s().Send("260000");
+  s().Send("260000");
+  Sync(s());
+  EXPECT_TRUE(s().WaitForLogMessage("UDPServer : Frequency received from DCS World : 260000", 2,
+                                    std::chrono::milliseconds(0)));
+  EXPECT_TRUE(s().WaitForLogMessage("UDPServer : Check channel [" + Fr("260") + "]", 2,
+                                    std::chrono::milliseconds(0)));
+  EXPECT_EQ(s().host.Moves().size(), 1u);
+}
+
+TEST_F(PluginSwitchTest, RefusedAndOutOfBandTextIsDroppedQuietly) {
+  StartAt(3);
+  s().Connect();
+  for (const char* datagram : {"29999", "30000", "400000", "-251000", "abc", "251.000", "",
+                               "4295218296"}) {
+    s().Send(datagram);
+  }
+  Sync(s());
+  EXPECT_EQ(s().TaggedMessages("onConnectStatusChangeEvent : Number of channels : 10"),
+            (Strings{
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L3 UDPServer : Frequency received from DCS World : 251500",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 11",
+                "L2 UDPServer : Swithed channel to [251.5]",
+            }));
+}
+
+TEST_F(PluginSwitchTest, FrequencyHeardBeforeTheFirstConnectionActsAfterIt) {
+  StartAt(3);
+  s().Send("251000");
+  ASSERT_TRUE(s().WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000"));
+  EXPECT_TRUE(s().host.Moves().empty());
+  s().Connect();
+  Sync(s(), "251000");
+  EXPECT_EQ(s().host.Moves().at(0).channel, kFr251Id);
+}
+
+TEST_F(PluginSwitchTest, StatusesBeforeEstablishedAreIgnored) {
+  StartAt(5);
+  for (int status = STATUS_DISCONNECTED; status < STATUS_CONNECTION_ESTABLISHED; ++status) {
+    s().Status(1, status);
+  }
+  EXPECT_EQ(s().host.Calls(HostFunction::kGetChannelList), 0);
+  s().Send("251000");
+  ASSERT_TRUE(s().WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000"));
+  EXPECT_EQ(s().TaggedMessages(PluginSession::kListenerStarted),
+            (Strings{"L0 UDPServer : Thread UDP server started on 10500",
+                     "L5 UDPServer : Received : 251000",
+                     "L3 UDPServer : Frequency received from DCS World : 251000"}));
+}
+
+TEST_F(PluginSwitchTest, StoreFailuresAreReportedAndTheRadioRetries) {
+  StartAt(0);
+  s().host.FailNext(HostFunction::kGetChannelList, 1);
+  s().Connect();
+  s().host.SetChannels(1, {});
+  s().Connect();
+  s().host.SetChannels(1, DefaultChannels());
+  s().host.FailAfter(HostFunction::kGetChannelVariableAsString, 2);
+  s().Connect();
+  s().host.FailAfter(HostFunction::kGetChannelVariableAsString, -1);
+  s().Connect();
+
+  // Own client refused, then the move refused: each arrival is tried anew.
+  s().host.FailNext(HostFunction::kGetClientID, 1);
+  s().Send("251000");
+  ASSERT_TRUE(s().WaitForLogMessage("CChannelsBase::SwitchChannel : Error querying own client ID"));
+  s().host.FailNext(HostFunction::kRequestClientMove, 1);
+  s().Send("251000");
+  ASSERT_TRUE(s().WaitForLogMessage(
+      "CChannelsBase::SwitchChannel : Error moving client into channel channel"));
+  EXPECT_TRUE(s().host.Moves().empty());
+  Sync(s(), "251000");
+  EXPECT_EQ(s().host.Moves().at(0).channel, kFr251Id);
+
+  EXPECT_EQ(s().TaggedMessages("onConnectStatusChangeEvent : Client connected"),
+            (Strings{
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 CChannelsBase::BuildDataBase : Error getting channel list",
+                "L0 onConnectStatusChangeEvent : Number of channels : 0",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 CChannelsBase::BuildDataBase : No channels",
+                "L0 onConnectStatusChangeEvent : Number of channels : 0",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 CChannelsBase::BuildDataBase : Error getting channel name",
+                "L0 onConnectStatusChangeEvent : Number of channels : 2",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L0 CChannelsBase::SwitchChannel : Error querying own client ID",
+                "L0 CChannelsBase::SwitchChannel : Error moving client into channel channel",
+            }));
+}
+
+TEST_F(PluginSwitchTest, TwoChannelsOfOneNameOnlyTheFirstIsTried) {
+  StartAt(0);
+  s().host.SetChannels(1, {{1, "Lobby"}, {20, Fr("251")}, {21, Fr("251")}, {22, "251.5"}});
+  s().Connect();
+  s().host.FailNext(HostFunction::kRequestClientMove, 1);
+  s().Send("251000");
+  ASSERT_TRUE(s().WaitForLogMessage(
+      "CChannelsBase::SwitchChannel : Error moving client into channel channel"));
+  Sync(s(), "251500");
+  EXPECT_EQ(s().host.Calls(HostFunction::kRequestClientMove), 2);
+  Sync(s(), "251000");
+  EXPECT_EQ(s().host.Moves().back().channel, 20u);
+}
+
+TEST_F(PluginSwitchTest, ReconnectionLetsTheRadioActAgain) {
+  StartAt(3);
+  s().Connect();
+  Sync(s(), "251000");
+  // The server came back with new identifiers; the client sits in its
+  // default channel while the radio has not changed.
+  s().host.SetChannels(1, {{1, "Lobby"}, {50, Fr("251")}, {51, "251.5"}});
+  s().Connect();
+  EXPECT_EQ(s().host.CurrentChannel(1), 1u);
+  Sync(s(), "251000");
+  EXPECT_EQ(s().host.Moves().back().channel, 50u);
+  EXPECT_EQ(s().host.CurrentChannel(1), 50u);
+  // Within this connection the repeat is dropped again.
+  s().Send("251000");
+  Sync(s(), "251500");
+  EXPECT_EQ(s().host.Moves().size(), 3u);
+}
+
+TEST_F(PluginSwitchTest, EventConnectionIsTheOneUsed) {
+  StartAt(0);
+  s().host.RemoveConnection(1);
+  s().host.SetChannels(2, {{1, "Lobby"}, {77, Fr("251")}, {78, "251.5"}});
+  s().Connect(2);
+  Sync(s(), "251000");
+  EXPECT_EQ(s().host.Moves().at(0).connection, 2u);
+  EXPECT_EQ(s().host.Moves().at(0).channel, 77u);
+  EXPECT_EQ(s().host.CurrentChannel(2), 77u);
+}
+
+TEST_F(PluginSwitchTest, OnlyTheFirst576BytesOfADatagramAreRead) {
+  StartAt(5);
+  s().Connect();
+  // The digits end exactly at byte 576.
+  Sync(s(), std::string(570, ' ') + "127525");
+  EXPECT_EQ(s().host.Moves().back().channelName, "127.525");
+  // One byte further, the last digit is cut: 12752 is out of band.
+  s().Send(std::string(571, ' ') + "251500");
+  // A datagram far beyond the area still counts by its first bytes.
+  Sync(s(), "251000" + std::string(5000, 'x'));
+  EXPECT_EQ(s().host.Moves().size(), 2u);
+  // Its level-5 line is one whole line, cut to what fits the message buffer.
+  const std::string received = "UDPServer : Received : 251000" + std::string(488 - 6, 'x');
+  EXPECT_TRUE(s().WaitForLogMessage(received, 1, std::chrono::milliseconds(0)));
+}
+
+TEST_F(PluginSwitchTest, TextEndsAtTheReceivedCount) {
+  StartAt(3);
+  s().Connect();
+  const char first[] = {'2', '5', '1', '0', '0', '0', '\0'};
+  s().SendBytes(first, sizeof first);
+  ASSERT_TRUE(s().WaitForMoves(1));
+  Sync(s(), "30001");
+  EXPECT_EQ(s().host.Moves().back().channel, kFr30Id);
+}
+
+TEST(PluginLifecycle, ShutdownFreesThePortAndStartsAgain) {
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    SCOPED_TRACE(cycle);
+    PluginSession session(0);
+    ASSERT_TRUE(session.Start());
+    session.host.SetChannels(1, DefaultChannels());
+    session.Connect();
+    ASSERT_TRUE(session.WaitForListener());
+    Sync(session, "251000");
+    session.Shutdown();
+    // The port is free the moment shutdown returns.
+    const char* stage = "";
+    int error = 0;
+    PlatformSocketsStartup();
+    PlatformUdpSocket* socket = PlatformUdpOpen(10500, &stage, &error);
+    EXPECT_NE(socket, nullptr) << stage << " error " << error;
+    PlatformUdpClose(socket);
+    PlatformSocketsCleanup();
+    session.Unload();
+  }
+}
+
+TEST(PluginLifecycle, InitAgainWithoutUnloading) {
+  PluginSession session(0);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.WaitForListener());
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect();
+  Sync(session, "251000");
+  session.Shutdown();
+  ASSERT_EQ(session.Init(), 0);
+  ASSERT_TRUE(session.WaitForListener());
+  // A new start forgets the last switch; the store of the running connection stays.
+  Sync(session, "251000");
+  EXPECT_EQ(session.host.Moves().size(), 2u);
+}
+
+TEST(PluginLifecycle, ShutdownBeforeTheListenerBindsReturns) {
+  PlatformSocketsStartup();
+  const char* stage = "";
+  int error = 0;
+  PlatformUdpSocket* holder = PlatformUdpOpen(10500, &stage, &error);
+  ASSERT_NE(holder, nullptr);
+  {
+    PluginSession session(0);
+    ASSERT_TRUE(session.Start());
+    session.Shutdown();  // must not wait for the port
+  }
+  PlatformUdpClose(holder);
+  PlatformSocketsCleanup();
+}
+
+TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {
+  PlatformSocketsStartup();
+  const char* stage = "";
+  int error = 0;
+  PlatformUdpSocket* holder = PlatformUdpOpen(10500, &stage, &error);
+  ASSERT_NE(holder, nullptr);
+
+  PluginSession session(0);
+  ASSERT_TRUE(session.Start());
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect();
+  ASSERT_TRUE(session.WaitForLogPrefix(
+      "UDPServer : Cannot bind the UDP socket on port 10500 (error ", 1));
+  // Reported once, not at every retry; nothing claims the listener started.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_FALSE(session.WaitForLogPrefix("UDPServer : Cannot bind", 2, std::chrono::milliseconds(0)));
+  EXPECT_FALSE(session.WaitForListener(std::chrono::milliseconds(0)));
+  PlatformUdpClose(holder);
+  ASSERT_TRUE(session.WaitForListener());
+  Sync(session, "251000");
+  PlatformSocketsCleanup();
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "tests/support/plugin_session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/level_setting.h"
+#include "tests/support/log_lines.h"
+
+std::string Fr(const std::string& megahertz) { return "Fr\xC3\xA9quences " + megahertz; }
+
+PluginSession::PluginSession(int level, bool withLogFolder, const std::string& leaf)
+    : directory(leaf), level_(level) {
+  if (withLogFolder) std::filesystem::create_directory(directory.path() / "zovik_plugin");
+  if (level == kNoLevelSetting) {
+    RemoveLogLevel();
+  } else {
+    SetLogLevelText(std::to_wstring(level));
+  }
+  host.Reset();
+  host.SetPluginPath(directory.PluginPath());
+}
+
+PluginSession::~PluginSession() {
+  Shutdown();
+  Unload();
+  RemoveLogLevel();
+}
+
+bool PluginSession::Load() {
+  std::string error;
+  if (!library.Load(ProgramDirectory() + PluginFileName(), &error)) {
+    ADD_FAILURE() << "cannot load the plugin: " << error;
+    return false;
+  }
+  library.exports().setFunctionPointers(host.FunctionTable());
+  return true;
+}
+
+int PluginSession::Init() {
+  initialized_ = true;
+  return library.exports().init();
+}
+
+bool PluginSession::Start() {
+  if (!Load()) return false;
+  return Init() == 0;
+}
+
+void PluginSession::Shutdown() {
+  if (!initialized_) return;
+  library.exports().shutdown();
+  initialized_ = false;
+}
+
+void PluginSession::Unload() { library.Unload(); }
+
+void PluginSession::Status(uint64_t connection, int status) {
+  library.exports().onConnectStatusChangeEvent(connection, status, 0);
+}
+
+void PluginSession::Send(const std::string& datagram) { SendBytes(datagram.data(), datagram.size()); }
+
+void PluginSession::SendBytes(const void* bytes, size_t length) {
+  std::string error;
+  ASSERT_TRUE(sender_.Send("127.0.0.1", kDefaultFrequencyPort, bytes, length, &error)) << error;
+}
+
+bool PluginSession::SendAndWaitForMove(const std::string& datagram) {
+  const size_t before = host.Moves().size();
+  Send(datagram);
+  if (!WaitForMoves(before + 1)) return false;
+  if (level_ < 2 || level_ == kNoLevelSetting) return true;
+  return WaitForLogPrefix("UDPServer : Swithed channel to [", before + 1);
+}
+
+bool PluginSession::SendUntilMoved(const std::string& datagram) {
+  const size_t before = host.Moves().size();
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    Send(datagram);
+    if (WaitForMoves(before + 1, std::chrono::milliseconds(50))) return true;
+  }
+  return false;
+}
+
+bool PluginSession::WaitForMoves(size_t count, std::chrono::milliseconds timeout) {
+  return host.WaitForMoves(count, timeout);
+}
+
+bool PluginSession::WaitForLogMessage(const std::string& message, size_t count,
+                                      std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    size_t seen = 0;
+    for (const std::string& line : LogLines()) seen += MessageOf(line) == message ? 1 : 0;
+    if (seen >= count) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+bool PluginSession::WaitForLogPrefix(const std::string& prefix, size_t count,
+                                     std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    size_t seen = 0;
+    for (const std::string& line : LogLines()) seen += MessageOf(line).rfind(prefix, 0) == 0;
+    if (seen >= count) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::string PluginSession::LogPath() const {
+  return directory.PluginPath() + "zovik_plugin" +
+         static_cast<char>(std::filesystem::path::preferred_separator) + "zovik_plugin.log";
+}
+
+std::vector<std::string> PluginSession::LogLines() const {
+  return SplitLogLines(ReadFileBytes(PathFromUtf8(LogPath())));
+}
+
+std::vector<std::string> PluginSession::TaggedMessages(const std::string& fromMessage) const {
+  std::vector<std::string> tagged;
+  bool started = fromMessage.empty();
+  for (const std::string& line : LogLines()) {
+    if (!started && MessageOf(line) == fromMessage) started = true;
+    if (!started) continue;
+    const int level = LevelOf(line);
+    tagged.push_back(level < 0 ? line : "L" + std::to_string(level) + " " + MessageOf(line));
+  }
+  return tagged;
+}
