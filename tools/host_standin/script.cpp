@@ -8,20 +8,13 @@
 #include <vector>
 
 #include "tools/host_standin/simulated_host.h"
+#include "tools/sender/udp_sender.h"
 
 namespace {
 
 bool Fail(const std::string& message) {
   std::fprintf(stderr, "zovik_host: %s\n", message.c_str());
   return false;
-}
-
-std::string ChannelName(uint64_t connection, uint64_t channel) {
-  (void)connection;
-  for (const MoveRequest& move : SimulatedHost::Instance().Moves()) {
-    if (move.channel == channel) return move.channelName;
-  }
-  return {};
 }
 
 bool Load(HostSession& session) {
@@ -100,6 +93,18 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
       return Fail("only " + std::to_string(host.Moves().size()) + " of " +
                   std::to_string(count) + " moves within " + std::to_string(milliseconds) + " ms");
     }
+  } else if (command == "send") {
+    std::string text;
+    int repeat = 1;
+    long milliseconds = 100;
+    if (!(arguments >> text)) return Fail("send TEXT [REPEAT] [MS]");
+    arguments >> repeat >> milliseconds;
+    static UdpSender sender;
+    for (int i = 0; i < repeat; ++i) {
+      std::string error;
+      if (!sender.SendText(text, &error)) return Fail(error);
+      if (i + 1 < repeat) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
   } else if (command == "sleep") {
     long milliseconds = 0;
     arguments >> milliseconds;
@@ -110,7 +115,7 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     const uint64_t channel = host.CurrentChannel(connection);
     std::printf("connection %llu: in channel %llu '%s'\n",
                 static_cast<unsigned long long>(connection),
-                static_cast<unsigned long long>(channel), ChannelName(connection, channel).c_str());
+                static_cast<unsigned long long>(channel), host.ChannelName(connection, channel).c_str());
   } else if (command == "shutdown") {
     if (!loaded) return Fail("shutdown before load");
     plugin.shutdown();

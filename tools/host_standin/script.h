@@ -10,6 +10,7 @@
 //   load | init | shutdown | unload
 //   status CONN STATUS       connection event (4 = established)
 //   connect CONN             same as "status CONN 4"
+//   send TEXT [N] [MS]       send a datagram to 127.0.0.1:10500, N times MS apart
 //   wait-moves N [MS]        wait until N moves happened (fails on timeout)
 //   sleep MS
 //   where CONN               print the user's channel on CONN

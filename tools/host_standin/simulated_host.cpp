@@ -83,6 +83,16 @@ uint64_t SimulatedHost::CurrentChannel(uint64_t connection) {
   return found == connections_.end() ? 0 : found->second.currentChannel;
 }
 
+std::string SimulatedHost::ChannelName(uint64_t connection, uint64_t id) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  if (found == connections_.end()) return {};
+  for (const SimulatedChannel& channel : found->second.channels) {
+    if (channel.id == id) return channel.name;
+  }
+  return {};
+}
+
 void SimulatedHost::FailAlways(HostFunction function, bool fail) {
   std::lock_guard<std::mutex> guard(stateLock_);
   failures_[Index(function)].always = fail;

@@ -57,6 +57,8 @@ class SimulatedHost {
   void RemoveConnection(uint64_t connection);
   void SetOwnClientID(anyID id);
   uint64_t CurrentChannel(uint64_t connection);
+  // Name of channel `id` on `connection`, empty when there is none.
+  std::string ChannelName(uint64_t connection, uint64_t id);
 
   // Failure injection: fail every call, the next `count` calls, or each call
   // with probability `rate` (0 to 1, seeded for repeatable runs).

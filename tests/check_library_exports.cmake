@@ -1,0 +1,63 @@
+# Reads the built plugin's export and import tables with objdump and fails
+# unless it exports exactly the client's nine entry points and (on Windows)
+# imports nothing but DLLs every Windows installation has.
+#   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
+cmake_minimum_required(VERSION 3.25)
+
+set(expected
+  ts3plugin_apiVersion ts3plugin_author ts3plugin_description ts3plugin_init
+  ts3plugin_name ts3plugin_onConnectStatusChangeEvent ts3plugin_setFunctionPointers
+  ts3plugin_shutdown ts3plugin_version)
+
+if(WINDOWS)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+  endif()
+  # Export names follow the "[Ordinal/Name Pointer] Table" heading.
+  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[ 0-9]+\\] [^\n]+\n)+)" table "${dump}")
+  string(REPLACE "\n" ";" rows "${CMAKE_MATCH_1}")
+  set(exports)
+  foreach(row IN LISTS rows)
+    string(REGEX REPLACE "^[ \t]*\\[[ 0-9]+\\] " "" name "${row}")
+    if(name)
+      list(APPEND exports ${name})
+    endif()
+  endforeach()
+
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL)
+  foreach(import IN LISTS imports)
+    string(REPLACE "DLL Name: " "" dll "${import}")
+    string(TOUPPER "${dll}" dll)
+    string(STRIP "${dll}" dll)
+    if(NOT dll IN_LIST system_dlls AND NOT dll MATCHES "^API-MS-WIN-")
+      message(FATAL_ERROR "${LIBRARY} imports ${dll}, which a clean Windows does not have")
+    endif()
+    message(STATUS "imports ${dll}")
+  endforeach()
+else()
+  execute_process(COMMAND ${OBJDUMP} -T ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+  endif()
+  # Defined dynamic symbols: a section other than *UND*, global binding.
+  string(REGEX MATCHALL "\n[0-9a-f]+ g[^\n]* \\.text[^\n]*" rows "${dump}")
+  set(exports)
+  foreach(row IN LISTS rows)
+    string(REGEX MATCH "[^ \t]+$" name "${row}")
+    list(APPEND exports ${name})
+  endforeach()
+  string(REGEX MATCHALL "\n[0-9a-f]+ g[^\n]*" all_defined "${dump}")
+  foreach(row IN LISTS all_defined)
+    if(NOT row MATCHES "\\*UND\\*" AND NOT row MATCHES " \\.text")
+      message(FATAL_ERROR "unexpected exported data symbol: ${row}")
+    endif()
+  endforeach()
+endif()
+
+list(SORT exports)
+if(NOT exports STREQUAL expected)
+  message(FATAL_ERROR "exports of ${LIBRARY}:\n  ${exports}\nexpected:\n  ${expected}")
+endif()
+message(STATUS "exactly the nine entry points are exported")
