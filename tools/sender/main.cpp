@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tools/common/frequency_argument.h"
 #include "tools/sender/udp_sender.h"
 
 namespace {
@@ -22,27 +23,6 @@ int Usage() {
                "FREQUENCY...\n"
                "  FREQUENCY in kHz (251000) or MHz (251.000); default target 127.0.0.1:10500\n");
   return 2;
-}
-
-// "251.000" -> "251000"; kHz text passes unchanged.
-bool ToKilohertzText(const std::string& argument, std::string* text) {
-  const size_t point = argument.find('.');
-  if (point == std::string::npos) {
-    if (argument.empty() || argument.find_first_not_of("0123456789") != std::string::npos) {
-      return false;
-    }
-    *text = argument;
-    return true;
-  }
-  const std::string whole = argument.substr(0, point);
-  std::string fraction = argument.substr(point + 1);
-  if (whole.empty() || fraction.size() > 3 ||
-      (whole + fraction).find_first_not_of("0123456789") != std::string::npos) {
-    return false;
-  }
-  fraction.resize(3, '0');
-  *text = whole + fraction;
-  return true;
 }
 
 }  // namespace
@@ -66,7 +46,7 @@ int main(int argc, char** argv) {
       intervalMs = std::strtol(argv[++i], nullptr, 10);
     } else {
       std::string text;
-      if (!ToKilohertzText(argument, &text)) return Usage();
+      if (!FrequencyArgumentToKilohertzText(argument, &text)) return Usage();
       datagrams.push_back(text);
     }
   }
