@@ -7,3 +7,11 @@
 #include "host/ts3_plugin_api.h"
 
 extern TS3Functions g_ts3Functions;
+
+// The plugin directory as the client reports it, through whichever
+// getPluginPath this API has. Empty text when the client gives none.
+void HostGetPluginPath(char* path, size_t size);
+
+// API 21 and later: the plugin's ID as the client registered it, kept for
+// getPluginPath. Written on the client's thread before ts3plugin_init.
+void HostRegisterPluginID(const char* id);

@@ -1,6 +1,10 @@
-// Our own declaration of the voice client's plugin interface, API version 20:
-// only what this plugin uses, laid out to match the client's binary
-// interface. The asserts below pin every slot we call.
+// Our own declaration of the voice client's plugin interface: only what this
+// plugin uses, laid out to match the client's binary interface. The asserts
+// below pin every slot we call.
+//
+// ZOVIK_PLUGIN_API (set by the build, 20 or 26) picks the interface version.
+// Clients 3.0.16 to 3.0.19 load API 20; from 3.1 on they want 21 or later,
+// where getPluginPath takes the plugin's ID and the table grew at its end.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +17,11 @@
 #define ZOVIK_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
-constexpr int kPluginApiVersion = 20;
+#ifndef ZOVIK_PLUGIN_API
+#define ZOVIK_PLUGIN_API 20
+#endif
+constexpr int kPluginApiVersion = ZOVIK_PLUGIN_API;
+static_assert(kPluginApiVersion == 20 || kPluginApiVersion == 26, "plugin API 20 or 26");
 
 // Client identifiers are 16-bit in the client's protocol.
 typedef uint16_t anyID;
@@ -39,7 +47,9 @@ extern "C" {
 
 // The client's function table. The client passes it by value to
 // ts3plugin_setFunctionPointers; the plugin keeps its own copy. Every member
-// may be called from any thread once the copy is made.
+// may be called from any thread once the copy is made. From API 21 on the
+// client's table is longer; only these first slots are declared and copied,
+// which by-value passing allows (the callee reads the argument in place).
 struct TS3Functions {
   HostSlot unused0To4[5];
 
@@ -76,8 +86,13 @@ struct TS3Functions {
   HostSlot unused94To181[88];
 
   // Writes the plugin directory, terminated and ending with a separator, into
-  // `path` of `maxLen` bytes.
+  // `path` of `maxLen` bytes. From API 21 on the client wants the ID it gave
+  // to ts3plugin_registerPluginID.
+#if ZOVIK_PLUGIN_API >= 21  // the one slot whose signature changed
+  void (*getPluginPath)(char* path, size_t maxLen, const char* pluginID);
+#else
   void (*getPluginPath)(char* path, size_t maxLen);
+#endif
 
   HostSlot unused183To208[26];
 };

@@ -49,10 +49,7 @@ ZOVIK_EXPORT void ts3plugin_setFunctionPointers(const TS3Functions funcs) {
 ZOVIK_EXPORT int ts3plugin_init() {
   try {
     char pluginPath[kPluginPathBytes] = {};
-    if (g_ts3Functions.getPluginPath != nullptr) {
-      g_ts3Functions.getPluginPath(pluginPath, sizeof pluginPath);
-    }
-    pluginPath[sizeof pluginPath - 1] = '\0';
+    HostGetPluginPath(pluginPath, sizeof pluginPath);
     g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
     LogLine("ZOVIK plugin initialized");
     g_udpServer.Start();

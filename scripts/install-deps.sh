@@ -4,7 +4,7 @@
 # idempotent: nothing is fetched when everything is already there.
 set -eu
 
-packages="cmake g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 binutils util-linux"
+packages="cmake g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 binutils util-linux"
 missing=""
 for package in $packages; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

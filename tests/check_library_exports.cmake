@@ -1,6 +1,7 @@
 # Reads the built plugin's export and import tables with objdump and fails
 # unless it exports exactly the client's nine entry points and (on Windows)
-# imports nothing but DLLs every Windows installation has.
+# imports nothing but DLLs every Windows installation has. API 21 and later
+# builds add ts3plugin_registerPluginID.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -8,6 +9,11 @@ set(expected
   ts3plugin_apiVersion ts3plugin_author ts3plugin_description ts3plugin_init
   ts3plugin_name ts3plugin_onConnectStatusChangeEvent ts3plugin_setFunctionPointers
   ts3plugin_shutdown ts3plugin_version)
+# Builds for clients 3.1 and later also take their plugin ID.
+if(API GREATER_EQUAL 21)
+  list(APPEND expected ts3plugin_registerPluginID)
+  list(SORT expected)
+endif()
 
 if(WINDOWS)
   execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
@@ -60,4 +66,5 @@ list(SORT exports)
 if(NOT exports STREQUAL expected)
   message(FATAL_ERROR "exports of ${LIBRARY}:\n  ${exports}\nexpected:\n  ${expected}")
 endif()
-message(STATUS "exactly the nine entry points are exported")
+list(LENGTH expected count)
+message(STATUS "exactly the ${count} entry points are exported")

@@ -32,7 +32,7 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
   PluginSession session;
   ASSERT_TRUE(session.Load());
   const PluginExports& plugin = session.library.exports();
-  EXPECT_EQ(plugin.apiVersion(), 20);
+  EXPECT_EQ(plugin.apiVersion(), kPluginApiVersion);
   EXPECT_STREQ(plugin.name(), "ZOVIK");
   EXPECT_EQ(plugin.name(), plugin.name());  // converted once, then the same text
   EXPECT_STREQ(plugin.version(), "1.0.01");
@@ -44,6 +44,32 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
   EXPECT_GT(lineFeed, 0u);
   EXPECT_EQ(description.substr(lineFeed + 1),
             "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics");
+}
+
+TEST(PluginIdentity, PluginIdIsRegisteredFromApi21On) {
+  PluginSession session;
+  ASSERT_TRUE(session.Load());
+  const PluginExports& plugin = session.library.exports();
+  if (kPluginApiVersion < 21) {
+    EXPECT_EQ(plugin.registerPluginID, nullptr);
+    return;
+  }
+  ASSERT_NE(plugin.registerPluginID, nullptr);
+  // The stand-in registered its ID; a plugin that asked for its directory
+  // without it would get none and so no log.
+  ASSERT_EQ(session.Init(), 0);
+  EXPECT_TRUE(session.WaitForListener());
+  session.Shutdown();
+  EXPECT_EQ(session.host.PluginIdMismatches(), 0);
+
+  // Another ID registered: the client's getPluginPath refuses the plugin's
+  // question, so the plugin must be passing what it was given.
+  plugin.registerPluginID("some_other_id");
+  ASSERT_EQ(session.Init(), 0);
+  session.Shutdown();
+  EXPECT_EQ(session.host.PluginIdMismatches(), 1);
+  session.host.Reset();  // the mismatch was the point of this step
+  plugin.registerPluginID(kStandInPluginID);
 }
 
 TEST(PluginStart, InitSucceedsWithoutSettingOrLogFolder) {

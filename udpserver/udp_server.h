@@ -16,6 +16,13 @@ class UDPServer {
   static constexpr uint16_t kPort = 10500;
   static constexpr size_t kReceiveBytes = 576;  // a datagram's first bytes that are read
 
+  // The client stops the plugin before unloading it. If it did not, joining
+  // here would run under the loader's lock (a deadlock), so the listener is
+  // let go and dies with the process.
+  ~UDPServer() {
+    if (thread_.joinable()) thread_.detach();
+  }
+
   // Host's thread, from ts3plugin_init: starts the listener thread and
   // returns at once. Does nothing while a listener already runs.
   void Start();

@@ -26,6 +26,8 @@ PluginSession::~PluginSession() {
   Shutdown();
   Unload();
   RemoveLogLevel();
+  // From API 21 on every getPluginPath must carry the ID the plugin was given.
+  EXPECT_EQ(host.PluginIdMismatches(), 0);
 }
 
 bool PluginSession::Load() {
@@ -34,7 +36,11 @@ bool PluginSession::Load() {
     ADD_FAILURE() << "cannot load the plugin: " << error;
     return false;
   }
-  library.exports().setFunctionPointers(host.FunctionTable());
+  if (kPluginApiVersion >= 21 && library.exports().registerPluginID == nullptr) {
+    ADD_FAILURE() << "the plugin does not export ts3plugin_registerPluginID";
+    return false;
+  }
+  HandOverToPlugin(library.exports());
   return true;
 }
 

@@ -30,6 +30,8 @@ bool PluginLibrary::Load(const std::string& utf8Path, std::string* error) {
       Bind(library, "ts3plugin_onConnectStatusChangeEvent", &e.onConnectStatusChangeEvent,
            error) &&
       Bind(library, "ts3plugin_shutdown", &e.shutdown, error);
+  e.registerPluginID = reinterpret_cast<decltype(e.registerPluginID)>(
+      FindSymbol(library, "ts3plugin_registerPluginID"));
   if (!complete) {
     CloseLibrary(library);
     return false;

@@ -17,6 +17,8 @@ struct PluginExports {
   int (*init)();
   void (*onConnectStatusChangeEvent)(uint64_t, int, unsigned int);
   void (*shutdown)();
+  // Optional, from API 21 on: the client hands the plugin its ID.
+  void (*registerPluginID)(const char* id);
 };
 
 class PluginLibrary {

@@ -28,7 +28,10 @@ bool Load(HostSession& session) {
     return Fail("plugin API version " + std::to_string(plugin.apiVersion()) + ", expected " +
                 std::to_string(kPluginApiVersion));
   }
-  plugin.setFunctionPointers(SimulatedHost::Instance().FunctionTable());
+  if (kPluginApiVersion >= 21 && plugin.registerPluginID == nullptr) {
+    return Fail("missing export ts3plugin_registerPluginID");
+  }
+  HandOverToPlugin(plugin);
   return true;
 }
 
@@ -76,6 +79,9 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     if (!loaded) return Fail("init before load");
     std::printf("init returned %d\n", plugin.init());
     session.initialized = true;
+    if (SimulatedHost::Instance().PluginIdMismatches() != 0) {
+      return Fail("getPluginPath was asked without the registered plugin ID");
+    }
   } else if (command == "status" || command == "connect") {
     if (!loaded) return Fail(command + " before load");
     uint64_t connection = 0;
@@ -152,7 +158,10 @@ int RunScript(std::istream& script, HostSession& session) {
     if (!(arguments >> command) || command[0] == '#') continue;
     const bool ok = Run(command, arguments, session);
     std::fflush(stdout);
-    if (!ok) return 1;
+    if (!ok) {
+      if (session.library.loaded() && session.initialized) session.library.exports().shutdown();
+      return 1;
+    }
   }
   // Never leave the listener running behind an unloaded library.
   if (session.library.loaded() && session.initialized) session.library.exports().shutdown();

@@ -1,5 +1,7 @@
 #include "tools/host_standin/simulated_host.h"
 
+#include "tools/host_standin/plugin_library.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +43,8 @@ void SimulatedHost::Reset() {
   onMove_ = nullptr;
   // Memory still held by a plugin stays counted until it is released.
   foreignFrees_ = 0;
+  pluginIdMismatches_ = 0;
+  expectedPluginID_ = kStandInPluginID;
 }
 
 TS3Functions SimulatedHost::FunctionTable() const {
@@ -57,6 +61,16 @@ TS3Functions SimulatedHost::FunctionTable() const {
 void SimulatedHost::SetPluginPath(const std::string& path) {
   std::lock_guard<std::mutex> guard(stateLock_);
   pluginPath_ = path;
+}
+
+void SimulatedHost::SetExpectedPluginID(const std::string& id) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  expectedPluginID_ = id;
+}
+
+int SimulatedHost::PluginIdMismatches() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return pluginIdMismatches_;
 }
 
 void SimulatedHost::SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels) {
@@ -253,13 +267,53 @@ unsigned int SimulatedHost::GetChannelList(uint64_t connection, uint64_t** resul
   return kHostOk;
 }
 
+#if ZOVIK_PLUGIN_API >= 21
+void SimulatedHost::GetPluginPath(char* path, size_t maxLen, const char* pluginID) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (maxLen == 0) return;
+  if (pluginID == nullptr || host.expectedPluginID_ != pluginID) {
+    ++host.pluginIdMismatches_;
+    path[0] = '\0';
+    return;
+  }
+#else
 void SimulatedHost::GetPluginPath(char* path, size_t maxLen) {
   SimulatedHost& host = Instance();
   std::lock_guard<std::mutex> guard(host.stateLock_);
   if (maxLen == 0) return;
+#endif
   const size_t length = std::min(host.pluginPath_.size(), maxLen - 1);
   std::memcpy(path, host.pluginPath_.data(), length);
   path[length] = '\0';
+}
+
+#if ZOVIK_PLUGIN_API >= 21  // the client's table is longer than what the plugin declares
+namespace {
+// Slots the client appended to its table after API 20; the plugin never
+// calls them.
+void SlotNotDeclaredByThePlugin() { std::abort(); }
+}  // namespace
+#endif
+
+void HandOverToPlugin(const PluginExports& plugin) {
+  const TS3Functions declared = SimulatedHost::Instance().FunctionTable();
+#if ZOVIK_PLUGIN_API >= 21
+  struct ClientTable {
+    TS3Functions declared;
+    HostSlot appended[40];
+  } table;
+  table.declared = declared;
+  for (HostSlot& slot : table.appended) slot = &SlotNotDeclaredByThePlugin;
+  // The client passes its own, longer table by value; the plugin reads the
+  // part it declares.
+  using TakesClientTable = void (*)(ClientTable);
+  reinterpret_cast<TakesClientTable>(reinterpret_cast<void (*)()>(plugin.setFunctionPointers))(
+      table);
+  if (plugin.registerPluginID != nullptr) plugin.registerPluginID(kStandInPluginID);
+#else
+  plugin.setFunctionPointers(declared);
+#endif
 }
 
 std::vector<SimulatedChannel> DefaultChannels() {

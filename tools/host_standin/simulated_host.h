@@ -17,6 +17,11 @@
 
 #include "host/ts3_plugin_api.h"
 
+struct PluginExports;
+
+// The ID the stand-in gives the plugin from API 21 on.
+constexpr char kStandInPluginID[] = "zovik_stand_in_id_42";
+
 // The host functions whose failure can be injected.
 enum class HostFunction { kGetChannelList, kGetChannelVariableAsString, kGetClientID,
                           kRequestClientMove, kCount };
@@ -52,6 +57,10 @@ class SimulatedHost {
 
   TS3Functions FunctionTable() const;
   void SetPluginPath(const std::string& path);
+  // API 21 and later: the ID getPluginPath must be asked with, and how often
+  // it was asked with another one (then it reports no directory).
+  void SetExpectedPluginID(const std::string& id);
+  int PluginIdMismatches();
 
   void SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels);
   void RemoveConnection(uint64_t connection);
@@ -89,7 +98,11 @@ class SimulatedHost {
   static unsigned int GetChannelVariableAsString(uint64_t connection, uint64_t channel,
                                                  size_t flag, char** result);
   static unsigned int GetChannelList(uint64_t connection, uint64_t** result);
+#if ZOVIK_PLUGIN_API >= 21  // getPluginPath takes the plugin's ID from API 21 on
+  static void GetPluginPath(char* path, size_t maxLen, const char* pluginID);
+#else
   static void GetPluginPath(char* path, size_t maxLen);
+#endif
 
  private:
   struct Connection {
@@ -113,6 +126,8 @@ class SimulatedHost {
   std::map<uint64_t, Connection> connections_;
   anyID ownClientID_ = 7;
   std::string pluginPath_;
+  std::string expectedPluginID_ = kStandInPluginID;
+  int pluginIdMismatches_ = 0;
   Failure failures_[static_cast<int>(HostFunction::kCount)];
   double failureRate_ = 0;
   std::mt19937 random_;
@@ -121,6 +136,11 @@ class SimulatedHost {
   std::set<void*> allocations_;
   int foreignFrees_ = 0;
 };
+
+// What the client does when it has loaded a plugin and before ts3plugin_init:
+// hands over its function table (longer than the declared part from API 21
+// on, as the client's is) and, from API 21 on, registers the plugin's ID.
+void HandOverToPlugin(const PluginExports& plugin);
 
 // A small default server: a lobby and a set of frequency channels.
 std::vector<SimulatedChannel> DefaultChannels();
