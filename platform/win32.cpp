@@ -35,7 +35,9 @@ LogLevelSetting PlatformReadLogLevelSetting() {
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return setting;
   if (type == REG_DWORD && size == sizeof(DWORD)) {
-    DWORD number;
+    // Taken as the signed level it stands for: a DWORD of -1 (FFFFFFFF) is
+    // "off", as the text "-1" is.
+    int32_t number;
     std::memcpy(&number, data, sizeof number);
     setting.kind = LogLevelSetting::kNumber;
     setting.number = number;

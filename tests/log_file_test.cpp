@@ -111,12 +111,22 @@ TEST_F(LogFileTest, LevelComesFromTheSettingReadAsText) {
 }
 
 TEST_F(LogFileTest, NumericSettingIsReadAsItsNumber) {
-  if (!SetLogLevelNumber(3)) GTEST_SKIP() << "this platform keeps the level as text only";
-  PluginDirectory plugin;
-  CLogFile log;
-  log.Open(plugin.directory.PluginPath());
-  EXPECT_EQ(log.logLevel.load(), 3);
-  EXPECT_EQ(MessageOf(plugin.Lines().at(0)), "Initialize Log file with 3 level");
+  const struct {
+    unsigned long number;
+    int level;
+  } cases[] = {{3, 3}, {0, 0}, {5, 5}, {0xFFFFFFFFul, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number);
+    if (!SetLogLevelNumber(c.number)) GTEST_SKIP() << "this platform keeps the level as text only";
+    PluginDirectory plugin;
+    CLogFile log;
+    log.Open(plugin.directory.PluginPath());
+    EXPECT_EQ(log.logLevel.load(), c.level);
+    if (c.level >= 0) {
+      EXPECT_EQ(MessageOf(plugin.Lines().at(0)),
+                "Initialize Log file with " + std::to_string(c.level) + " level");
+    }
+  }
 }
 
 TEST_F(LogFileTest, LevelsGateMessagesAtTheCallSite) {

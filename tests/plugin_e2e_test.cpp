@@ -26,7 +26,27 @@ void Sync(PluginSession& session, const std::string& datagram = "251500") {
   ASSERT_TRUE(session.SendAndWaitForMove(datagram)) << "no move for " << datagram;
 }
 
-class PluginTest : public ::testing::Test {};
+// Holds UDP port 10500 in this process for as long as it lives.
+class PortHolder {
+ public:
+  PortHolder() {
+    PlatformSocketsStartup();
+    const char* stage = "";
+    int error = 0;
+    socket_ = PlatformUdpOpen(10500, &stage, &error);
+    EXPECT_NE(socket_, nullptr) << "cannot hold the port: " << stage << " error " << error;
+  }
+  ~PortHolder() { Release(); }
+  void Release() {
+    if (socket_ == nullptr) return;
+    PlatformUdpClose(socket_);
+    PlatformSocketsCleanup();
+    socket_ = nullptr;
+  }
+
+ private:
+  PlatformUdpSocket* socket_ = nullptr;
+};
 
 TEST(PluginIdentity, ExportsTheClientExpects) {
   PluginSession session;
@@ -351,13 +371,7 @@ TEST(PluginLifecycle, ShutdownFreesThePortAndStartsAgain) {
     Sync(session, "251000");
     session.Shutdown();
     // The port is free the moment shutdown returns.
-    const char* stage = "";
-    int error = 0;
-    PlatformSocketsStartup();
-    PlatformUdpSocket* socket = PlatformUdpOpen(10500, &stage, &error);
-    EXPECT_NE(socket, nullptr) << stage << " error " << error;
-    PlatformUdpClose(socket);
-    PlatformSocketsCleanup();
+    PortHolder{};
     session.Unload();
   }
 }
@@ -378,26 +392,14 @@ TEST(PluginLifecycle, InitAgainWithoutUnloading) {
 }
 
 TEST(PluginLifecycle, ShutdownBeforeTheListenerBindsReturns) {
-  PlatformSocketsStartup();
-  const char* stage = "";
-  int error = 0;
-  PlatformUdpSocket* holder = PlatformUdpOpen(10500, &stage, &error);
-  ASSERT_NE(holder, nullptr);
-  {
-    PluginSession session(0);
-    ASSERT_TRUE(session.Start());
-    session.Shutdown();  // must not wait for the port
-  }
-  PlatformUdpClose(holder);
-  PlatformSocketsCleanup();
+  PortHolder holder;
+  PluginSession session(0);
+  ASSERT_TRUE(session.Start());
+  session.Shutdown();  // must not wait for the port
 }
 
 TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {
-  PlatformSocketsStartup();
-  const char* stage = "";
-  int error = 0;
-  PlatformUdpSocket* holder = PlatformUdpOpen(10500, &stage, &error);
-  ASSERT_NE(holder, nullptr);
+  PortHolder holder;
 
   PluginSession session(0);
   ASSERT_TRUE(session.Start());
@@ -409,10 +411,9 @@ TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_FALSE(session.WaitForLogPrefix("UDPServer : Cannot bind", 2, std::chrono::milliseconds(0)));
   EXPECT_FALSE(session.WaitForListener(std::chrono::milliseconds(0)));
-  PlatformUdpClose(holder);
+  holder.Release();
   ASSERT_TRUE(session.WaitForListener());
   Sync(session, "251000");
-  PlatformSocketsCleanup();
 }
 
 }  // namespace
