@@ -41,6 +41,19 @@ bool PlatformWideToUtf8(std::wstring_view wide, std::string* out);
 // Returns nullptr on failure.
 FILE* PlatformOpenFile(const std::wstring& path, const wchar_t* mode);
 
+// ---- Threads ---------------------------------------------------------------
+// The listener's thread. On Windows it is a native thread: the C++ runtime's
+// threads (winpthreads, linked into the DLL) leave handles behind at every
+// unload of the library.
+struct PlatformThread;
+
+// Runs body(argument) on a new thread; nullptr when no thread can be made.
+PlatformThread* PlatformThreadStart(void (*body)(void*), void* argument);
+// Waits until the body has returned, then releases the thread.
+void PlatformThreadJoin(PlatformThread* thread);
+// Releases the thread without waiting; it runs on until its body returns.
+void PlatformThreadDetach(PlatformThread* thread);
+
 // ---- UDP -------------------------------------------------------------------
 // Opaque: a socket plus whatever the platform needs to interrupt a receive.
 struct PlatformUdpSocket;

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <system_error>
+#include <thread>
 
 const char kPlatformNewline[] = "\n";
 const char kPlatformPathSeparator = '/';
@@ -102,6 +104,28 @@ FILE* PlatformOpenFile(const std::wstring& path, const wchar_t* mode) {
     return nullptr;
   }
   return std::fopen(narrowPath.c_str(), narrowMode.c_str());
+}
+
+struct PlatformThread {
+  std::thread thread;
+};
+
+PlatformThread* PlatformThreadStart(void (*body)(void*), void* argument) {
+  try {
+    return new PlatformThread{std::thread(body, argument)};
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+}
+
+void PlatformThreadJoin(PlatformThread* thread) {
+  thread->thread.join();
+  delete thread;
+}
+
+void PlatformThreadDetach(PlatformThread* thread) {
+  thread->thread.detach();
+  delete thread;
 }
 
 struct PlatformUdpSocket {

@@ -107,6 +107,40 @@ FILE* PlatformOpenFile(const std::wstring& path, const wchar_t* mode) {
   return _wfopen(path.c_str(), mode);
 }
 
+struct PlatformThread {
+  HANDLE handle;
+  void (*body)(void*);
+  void* argument;
+};
+
+namespace {
+DWORD WINAPI RunThreadBody(void* context) {
+  const auto* thread = static_cast<const PlatformThread*>(context);
+  thread->body(thread->argument);
+  return 0;
+}
+}  // namespace
+
+PlatformThread* PlatformThreadStart(void (*body)(void*), void* argument) {
+  auto* thread = new PlatformThread{nullptr, body, argument};
+  thread->handle = CreateThread(nullptr, 0, &RunThreadBody, thread, 0, nullptr);
+  if (thread->handle == nullptr) {
+    delete thread;
+    return nullptr;
+  }
+  return thread;
+}
+
+void PlatformThreadJoin(PlatformThread* thread) {
+  WaitForSingleObject(thread->handle, INFINITE);
+  CloseHandle(thread->handle);
+  delete thread;
+}
+
+// The body still reads its PlatformThread, so the record stays with the
+// thread; this happens only when the process ends.
+void PlatformThreadDetach(PlatformThread* thread) { CloseHandle(thread->handle); }
+
 struct PlatformUdpSocket {
   SOCKET socket;
   WSAEVENT readable;  // signalled by FD_READ

@@ -28,26 +28,33 @@ void LogLine(const std::string& message, int level) {
 
 }  // namespace
 
+UDPServer::~UDPServer() {
+  if (thread_ != nullptr) PlatformThreadDetach(thread_);
+}
+
 void UDPServer::Start() {
-  if (thread_.joinable()) return;
+  if (thread_ != nullptr) return;
   PlatformSocketsStartup();
   {
     std::lock_guard<std::mutex> guard(stateLock_);
     stopRequested_ = false;
   }
   ResetLastSwitch();
-  thread_ = std::thread(&UDPServer::Run, this);
+  thread_ = PlatformThreadStart([](void* server) { static_cast<UDPServer*>(server)->Run(); }, this);
+  // Without a thread the plugin does nothing, as without a socket.
+  if (thread_ == nullptr) PlatformSocketsCleanup();
 }
 
 void UDPServer::Stop() {
-  if (!thread_.joinable()) return;
+  if (thread_ == nullptr) return;
   {
     std::lock_guard<std::mutex> guard(stateLock_);
     stopRequested_ = true;
     if (socket_ != nullptr) PlatformUdpWake(socket_);
   }
   stateChanged_.notify_all();
-  thread_.join();
+  PlatformThreadJoin(thread_);
+  thread_ = nullptr;
   PlatformUdpClose(socket_);
   socket_ = nullptr;
   PlatformSocketsCleanup();

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 
+struct PlatformThread;
 struct PlatformUdpSocket;
 
 class UDPServer {
@@ -19,9 +19,7 @@ class UDPServer {
   // The client stops the plugin before unloading it. If it did not, joining
   // here would run under the loader's lock (a deadlock), so the listener is
   // let go and dies with the process.
-  ~UDPServer() {
-    if (thread_.joinable()) thread_.detach();
-  }
+  ~UDPServer();
 
   // Host's thread, from ts3plugin_init: starts the listener thread and
   // returns at once. Does nothing while a listener already runs.
@@ -46,7 +44,7 @@ class UDPServer {
   // Blocks the listener for `milliseconds` or until Stop; false on Stop.
   bool SleepUnlessStopped(int milliseconds);
 
-  std::thread thread_;
+  PlatformThread* thread_ = nullptr;  // host's thread only
   std::mutex stateLock_;  // guards stopRequested_ and socket_
   std::condition_variable stateChanged_;
   bool stopRequested_ = false;
