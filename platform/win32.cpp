@@ -196,9 +196,22 @@ UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t cap
   const int length = capacity > INT_MAX ? INT_MAX : static_cast<int>(capacity);
   for (;;) {
     if (socket->stopping.load(std::memory_order_acquire)) return UdpResult::kStopped;
+    // Wait first: FD_READ is signalled while a datagram is queued (also one
+    // queued before WSAEventSelect), so no receive is made only to learn
+    // WSAEWOULDBLOCK; under Wine each such call is two more wineserver
+    // round trips for every datagram.
+    HANDLE events[2] = {socket->stop, socket->readable};
+    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0) return UdpResult::kStopped;
+    if (woken != WAIT_OBJECT_0 + 1) {
+      *errorCode = static_cast<int>(GetLastError());
+      return UdpResult::kError;
+    }
+    WSAResetEvent(socket->readable);
     sockaddr_in from{};
     int fromLength = sizeof from;
-    // The socket is non-blocking since WSAEventSelect; every call re-arms FD_READ.
+    // The socket is non-blocking since WSAEventSelect. Every call re-enables
+    // FD_READ, which signals the event again while more datagrams wait.
     const int n = ::recvfrom(socket->socket, buffer, length, 0,
                              reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n != SOCKET_ERROR) {
@@ -212,19 +225,9 @@ UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t cap
       return UdpResult::kOk;
     }
     if (error == WSAECONNRESET) continue;  // an ICMP report about an earlier datagram
-    if (error != WSAEWOULDBLOCK) {
-      *errorCode = error;
-      return UdpResult::kError;
-    }
-    HANDLE events[2] = {socket->stop, socket->readable};
-    const DWORD woken = WaitForMultipleObjects(2, events, FALSE, INFINITE);
-    if (woken == WAIT_OBJECT_0) return UdpResult::kStopped;
-    if (woken == WAIT_OBJECT_0 + 1) {
-      WSAResetEvent(socket->readable);
-    } else {
-      *errorCode = static_cast<int>(GetLastError());
-      return UdpResult::kError;
-    }
+    if (error == WSAEWOULDBLOCK) continue;  // woken with nothing left to read
+    *errorCode = error;
+    return UdpResult::kError;
   }
 }
 
