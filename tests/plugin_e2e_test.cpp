@@ -105,10 +105,7 @@ TEST(PluginStart, InitSucceedsWithoutSettingOrLogFolder) {
 
 TEST(PluginStart, DefaultLevelLogsStartAndConnection) {
   PluginSession session(kNoLevelSetting);
-  ASSERT_TRUE(session.Start());
-  ASSERT_TRUE(session.WaitForListener());
-  session.host.SetChannels(1, DefaultChannels());
-  session.Connect();
+  ASSERT_TRUE(session.StartConnected());
   Sync(session, "251000");
   session.Shutdown();
   EXPECT_EQ(session.TaggedMessages(),
@@ -364,10 +361,7 @@ TEST(PluginLifecycle, ShutdownFreesThePortAndStartsAgain) {
   for (int cycle = 0; cycle < 5; ++cycle) {
     SCOPED_TRACE(cycle);
     PluginSession session(0);
-    ASSERT_TRUE(session.Start());
-    session.host.SetChannels(1, DefaultChannels());
-    session.Connect();
-    ASSERT_TRUE(session.WaitForListener());
+    ASSERT_TRUE(session.StartConnected());
     Sync(session, "251000");
     session.Shutdown();
     // The port is free the moment shutdown returns.
@@ -378,10 +372,7 @@ TEST(PluginLifecycle, ShutdownFreesThePortAndStartsAgain) {
 
 TEST(PluginLifecycle, InitAgainWithoutUnloading) {
   PluginSession session(0);
-  ASSERT_TRUE(session.Start());
-  ASSERT_TRUE(session.WaitForListener());
-  session.host.SetChannels(1, DefaultChannels());
-  session.Connect();
+  ASSERT_TRUE(session.StartConnected());
   Sync(session, "251000");
   session.Shutdown();
   ASSERT_EQ(session.Init(), 0);

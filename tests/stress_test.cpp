@@ -288,10 +288,7 @@ TEST(Stress, SwitchingGoesOnWhileTheLogCannotBeWritten) {
   for (const LogSabotage& sabotage : kSabotages) {
     SCOPED_TRACE(sabotage.what);
     PluginSession session(3, true, "zovik-log-gone");
-    ASSERT_TRUE(session.Start());
-    ASSERT_TRUE(session.WaitForListener());
-    session.host.SetChannels(1, DefaultChannels());
-    session.Connect();
+    ASSERT_TRUE(session.StartConnected());
     ASSERT_TRUE(session.SendAndWaitForMove("251000"));
 
     sabotage.spoil(session);

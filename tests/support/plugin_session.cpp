@@ -54,6 +54,13 @@ bool PluginSession::Start() {
   return Init() == 0;
 }
 
+bool PluginSession::StartConnected() {
+  if (!Start() || !WaitForListener()) return false;
+  host.SetChannels(1, DefaultChannels());
+  Connect();
+  return true;
+}
+
 void PluginSession::Shutdown() {
   if (!initialized_) return;
   library.exports().shutdown();

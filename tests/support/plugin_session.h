@@ -25,6 +25,9 @@ class PluginSession {
 
   // Load, set the function table, init; false when loading fails.
   bool Start();
+  // Start, wait until the listener is bound, then connect to a server of
+  // the stand-in's default channels on connection 1.
+  bool StartConnected();
   bool Load();
   int Init();
   void Shutdown();
