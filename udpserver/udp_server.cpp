@@ -40,7 +40,16 @@ void UDPServer::Start() {
     stopRequested_ = false;
   }
   ResetLastSwitch();
-  thread_ = PlatformThreadStart([](void* server) { static_cast<UDPServer*>(server)->Run(); }, this);
+  thread_ = PlatformThreadStart(
+      [](void* server) {
+        // Nothing may leave a thread body: out of memory for a log line ends
+        // the listener, not the voice client.
+        try {
+          static_cast<UDPServer*>(server)->Run();
+        } catch (...) {
+        }
+      },
+      this);
   // Without a thread the plugin does nothing, as without a socket.
   if (thread_ == nullptr) PlatformSocketsCleanup();
 }
