@@ -84,7 +84,7 @@ bool PluginSession::SendAndWaitForMove(const std::string& datagram) {
   const size_t before = host.Moves().size();
   Send(datagram);
   if (!WaitForMoves(before + 1)) return false;
-  if (level_ < 2 || level_ == kNoLevelSetting) return true;
+  if (level_ < 2) return true;  // no "Swithed channel" line to wait for
   return WaitForLogPrefix("UDPServer : Swithed channel to [", before + 1);
 }
 

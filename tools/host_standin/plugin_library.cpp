@@ -47,7 +47,3 @@ void PluginLibrary::Unload() {
   handle_ = nullptr;
   exports_ = PluginExports{};
 }
-
-void* PluginLibrary::Symbol(const char* name) const {
-  return handle_ == nullptr ? nullptr : FindSymbol(handle_, name);
-}

@@ -31,8 +31,6 @@ class PluginLibrary {
   void Unload();
   bool loaded() const { return handle_ != nullptr; }
   const PluginExports& exports() const { return exports_; }
-  // Any symbol by name, or null.
-  void* Symbol(const char* name) const;
 
  private:
   void* handle_ = nullptr;

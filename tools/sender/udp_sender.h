@@ -26,6 +26,3 @@ class UdpSender {
  private:
   intptr_t socket_;
 };
-
-// "251000" for 251000 kHz.
-std::string FrequencyDatagram(int32_t kilohertz);
