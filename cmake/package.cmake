@@ -1,11 +1,6 @@
 # The plugin package the voice client installs on double-click: a zip
 # (deflate) named *.ts3_plugin with package.ini at its root and the library
 # plus its log folder under plugins/.
-set(ZOVIK_AUTHOR "Wemto (c) 2013")
-set(ZOVIK_REPORTED_VERSION "1.0.01")
-set(ZOVIK_DESCRIPTION
-    "Changement automatique de canal pour votre groupe selon la radio - Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics")
-
 function(zovik_add_package target file_name platform)
   set(ZOVIK_PACKAGE_PLATFORM ${platform})
   set(staging ${CMAKE_CURRENT_BINARY_DIR}/${target}-staging)
