@@ -7,10 +7,6 @@ CChannelsBase g_channelsBase;
 
 namespace {
 
-void LogFailure(const char* message) {
-  if (g_logFile.Wants(0)) g_logFile.Write(WidenBytes(message), 0);
-}
-
 // "CChannelsBase::AddCDB_item : new channel : [name]" and, at level 5, every
 // byte of the name as "XX:". Grows with the name: no name is too long for it.
 std::string NewChannelMessage(std::string_view name, bool withByteDump) {
@@ -42,11 +38,11 @@ int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
   if (g_ts3Functions.getChannelList == nullptr ||
       g_ts3Functions.getChannelList(serverConnectionHandlerID, &list) != kHostOk ||
       list == nullptr) {
-    LogFailure("CChannelsBase::BuildDataBase : Error getting channel list");
+    LogMessage("CChannelsBase::BuildDataBase : Error getting channel list", 0);
     return -1;
   }
   if (list[0] == 0) {
-    LogFailure("CChannelsBase::BuildDataBase : No channels");
+    LogMessage("CChannelsBase::BuildDataBase : No channels", 0);
     if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(list);
     return -1;
   }
@@ -61,7 +57,7 @@ int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
         g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, *channel,
                                                   CHANNEL_NAME, &name) != kHostOk ||
         name == nullptr) {
-      LogFailure("CChannelsBase::BuildDataBase : Error getting channel name");
+      LogMessage("CChannelsBase::BuildDataBase : Error getting channel name", 0);
       complete = false;
       break;
     }
@@ -85,7 +81,7 @@ int CChannelsBase::AddCDB_item(const CDB_item& item) {
   const int count = static_cast<int>(building_->records.size());
   channelCount_.store(count, std::memory_order_relaxed);
   if (g_logFile.Wants(4)) {
-    g_logFile.Write(WidenBytes(NewChannelMessage(item.name, g_logFile.Wants(5))), 4);
+    LogMessage(NewChannelMessage(item.name, g_logFile.Wants(5)), 4);
   }
   return count;
 }
@@ -94,20 +90,19 @@ int CChannelsBase::SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_i
   anyID ownClient = 0;
   if (g_ts3Functions.getClientID == nullptr ||
       g_ts3Functions.getClientID(serverConnectionHandlerID, &ownClient) != kHostOk) {
-    LogFailure("CChannelsBase::SwitchChannel : Error querying own client ID");
+    LogMessage("CChannelsBase::SwitchChannel : Error querying own client ID", 0);
     return 0;
   }
   if (g_ts3Functions.requestClientMove == nullptr ||
       g_ts3Functions.requestClientMove(serverConnectionHandlerID, ownClient, record.id, "",
                                        nullptr) != kHostOk) {
-    LogFailure("CChannelsBase::SwitchChannel : Error moving client into channel channel");
+    LogMessage("CChannelsBase::SwitchChannel : Error moving client into channel channel", 0);
     return 0;
   }
   if (g_logFile.Wants(3)) {
-    g_logFile.Write(
-        WidenBytes(FormatMessage("CChannelsBase::SwitchChannel : Switching into channel %llu",
-                                 static_cast<unsigned long long>(record.id))),
-        3);
+    LogMessage(FormatLogMessage("CChannelsBase::SwitchChannel : Switching into channel %llu",
+                                static_cast<unsigned long long>(record.id)),
+               3);
   }
   return 1;
 }

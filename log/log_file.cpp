@@ -53,7 +53,11 @@ std::wstring WidenBytes(std::string_view narrow) {
   return wide;
 }
 
-std::string FormatMessage(const char* format, ...) {
+void LogMessage(std::string_view message, int level) {
+  if (g_logFile.Wants(level)) g_logFile.Write(WidenBytes(message), level);
+}
+
+std::string FormatLogMessage(const char* format, ...) {
   char buffer[kMessageBufferBytes];
   va_list arguments;
   va_start(arguments, format);
@@ -88,7 +92,7 @@ void CLogFile::Open(std::string_view pluginPath) {
     logFileName_ = widePath;
   }
   logLevel.store(level, std::memory_order_relaxed);
-  if (Wants(0)) Write(WidenBytes(FormatMessage("Initialize Log file with %d level", level)), 0);
+  if (Wants(0)) Write(WidenBytes(FormatLogMessage("Initialize Log file with %d level", level)), 0);
 }
 
 int CLogFile::Write(std::wstring_view message, int level) {

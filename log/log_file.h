@@ -45,9 +45,14 @@ extern CLogFile g_logFile;
 // its bytes reach the file unchanged.
 std::wstring WidenBytes(std::string_view narrow);
 
+// Writes narrow `message` at `level` to the process-wide log when the level
+// asks for it. Callers that format first test g_logFile.Wants themselves, so
+// no formatting is paid for a line that is not written.
+void LogMessage(std::string_view message, int level);
+
 // printf-style formatting into a message buffer of kMessageBufferBytes;
 // longer results are cut at the buffer's end.
-std::string FormatMessage(const char* format, ...)
+std::string FormatLogMessage(const char* format, ...)
 #if defined(__GNUC__) && !defined(_WIN32)  // MinGW's printf checks disagree with its own %llu
     __attribute__((format(printf, 1, 2)))
 #endif

@@ -9,15 +9,12 @@
 #include "host/host_functions.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "plugin_identity.h"
 #include "udpserver/udp_server.h"
 
 namespace {
 
-constexpr wchar_t kPluginName[] = L"ZOVIK";
-
-void LogLine(const char* message) {
-  if (g_logFile.Wants(0)) g_logFile.Write(WidenBytes(message), 0);
-}
+constexpr wchar_t kPluginName[] = L"" ZOVIK_NAME;
 
 }  // namespace
 
@@ -28,18 +25,17 @@ ZOVIK_EXPORT const char* ts3plugin_name() {
   // the client holds stays valid.
   static const std::string name = [] {
     std::string utf8;
-    return PlatformWideToUtf8(kPluginName, &utf8) && !utf8.empty() ? utf8 : std::string("ZOVIK");
+    return PlatformWideToUtf8(kPluginName, &utf8) && !utf8.empty() ? utf8 : std::string(ZOVIK_NAME);
   }();
   return name.c_str();
 }
 
-ZOVIK_EXPORT const char* ts3plugin_version() { return "1.0.01"; }
+ZOVIK_EXPORT const char* ts3plugin_version() { return ZOVIK_REPORTED_VERSION; }
 
-ZOVIK_EXPORT const char* ts3plugin_author() { return "Wemto (c) 2013"; }
+ZOVIK_EXPORT const char* ts3plugin_author() { return ZOVIK_AUTHOR; }
 
 ZOVIK_EXPORT const char* ts3plugin_description() {
-  return "Changement automatique de canal pour votre groupe selon la radio\n"
-         "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics";
+  return ZOVIK_DESCRIPTION_TITLE "\n" ZOVIK_DESCRIPTION_CREDIT;
 }
 
 ZOVIK_EXPORT void ts3plugin_setFunctionPointers(const TS3Functions funcs) {
@@ -51,7 +47,7 @@ ZOVIK_EXPORT int ts3plugin_init() {
     char pluginPath[kPluginPathBytes] = {};
     HostGetPluginPath(pluginPath, sizeof pluginPath);
     g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
-    LogLine("ZOVIK plugin initialized");
+    LogMessage("ZOVIK plugin initialized", 0);
     g_udpServer.Start();
   } catch (...) {
     // Start-up is reported as a success in every case; without memory or a
@@ -65,12 +61,12 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
   (void)errorNumber;
   if (newStatus != STATUS_CONNECTION_ESTABLISHED) return;
   try {
-    LogLine("onConnectStatusChangeEvent : Client connected");
+    LogMessage("onConnectStatusChangeEvent : Client connected", 0);
     g_channelsBase.BuildDataBase(serverConnectionHandlerID);
     if (g_logFile.Wants(0)) {
-      g_logFile.Write(WidenBytes(FormatMessage("onConnectStatusChangeEvent : Number of channels : %d",
-                                               g_channelsBase.channelCount())),
-                      0);
+      LogMessage(FormatLogMessage("onConnectStatusChangeEvent : Number of channels : %d",
+                                  g_channelsBase.channelCount()),
+                 0);
     }
   } catch (...) {
     // A build without memory leaves the previous store in place.
@@ -79,7 +75,7 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
 
 ZOVIK_EXPORT void ts3plugin_shutdown() {
   try {
-    LogLine("PLUGIN: shutdown");
+    LogMessage("PLUGIN: shutdown", 0);
     // The listener must be gone before the client may unload the library.
     g_udpServer.Stop();
   } catch (...) {

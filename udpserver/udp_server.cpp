@@ -22,10 +22,6 @@ constexpr size_t kReceivedTextMax = kMessageBufferBytes - 1 - (sizeof kReceivedP
 constexpr int kBindRetryMilliseconds = 1000;
 constexpr int kReceiveRetryMaxMilliseconds = 1000;
 
-void LogLine(const std::string& message, int level) {
-  if (g_logFile.Wants(level)) g_logFile.Write(WidenBytes(message), level);
-}
-
 }  // namespace
 
 UDPServer::~UDPServer() {
@@ -97,7 +93,7 @@ void UDPServer::Run() {
     }
     // Reported once; the retries stay quiet until the port is ours.
     if (!failureReported) {
-      LogLine(FormatMessage("UDPServer : Cannot %s the UDP socket on port %u (error %d), "
+      LogMessage(FormatLogMessage("UDPServer : Cannot %s the UDP socket on port %u (error %d), "
                             "retrying every second",
                             stage, static_cast<unsigned>(kPort), error),
               0);
@@ -105,7 +101,7 @@ void UDPServer::Run() {
     }
     if (!SleepUnlessStopped(kBindRetryMilliseconds)) return;
   }
-  LogLine("UDPServer : Thread UDP server started on 10500", 0);
+  LogMessage("UDPServer : Thread UDP server started on 10500", 0);
 
   int failedReceives = 0;
   for (;;) {
@@ -139,7 +135,7 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
     const size_t textLength = std::min(strnlen(bytes, length), kReceivedTextMax);
     std::string message = kReceivedPrefix;
     message.append(bytes, textLength);
-    g_logFile.Write(WidenBytes(message), 5);
+    LogMessage(message, 5);
   }
 
   const int32_t frequency = ParseFrequency(bytes, length);
@@ -149,7 +145,7 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
   if (frequency == lastFrequency_ && g_channelsBase.generation() == lastGeneration_) return;
 
   if (g_logFile.Wants(3)) {
-    LogLine(FormatMessage("UDPServer : Frequency received from DCS World : %u",
+    LogMessage(FormatLogMessage("UDPServer : Frequency received from DCS World : %u",
                           static_cast<unsigned>(frequency)),
             3);
   }
@@ -158,7 +154,7 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
   if (store == nullptr || !store->ready) return;
 
   const ChannelName name = FrequencyToChannelName(frequency);
-  if (g_logFile.Wants(5)) LogLine(FormatMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
+  if (g_logFile.Wants(5)) LogMessage(FormatLogMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
 
   const CDB_item* target = store->FindFirst(name.view());
   if (target == nullptr) return;
@@ -167,7 +163,7 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
   if (g_channelsBase.SwitchChannel(store->serverConnectionHandlerID, *target) != 1) return;
 
   if (g_logFile.Wants(2)) {
-    LogLine(FormatMessage("UDPServer : Swithed channel to [%s]", target->name.c_str()), 2);
+    LogMessage(FormatLogMessage("UDPServer : Swithed channel to [%s]", target->name.c_str()), 2);
   }
   lastFrequency_ = frequency;
   lastGeneration_ = store->generation;
