@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "host/client_api.h"
+
 TS3Functions g_ts3Functions = {};
 
 namespace {
@@ -14,10 +16,11 @@ void HostGetPluginPath(char* path, size_t size) {
   if (size == 0) return;
   path[0] = '\0';
   if (g_ts3Functions.getPluginPath == nullptr) return;
-#if ZOVIK_PLUGIN_API >= 21  // the ID argument exists from API 21 on
-  g_ts3Functions.getPluginPath(path, size, pluginID.c_str());
-#else
-  g_ts3Functions.getPluginPath(path, size);
-#endif
+  // The client's function has the form of the API we answered it.
+  if (PluginApiVersion() >= 21) {
+    reinterpret_cast<GetPluginPathApi21>(g_ts3Functions.getPluginPath)(path, size, pluginID.c_str());
+  } else {
+    reinterpret_cast<GetPluginPathApi20>(g_ts3Functions.getPluginPath)(path, size);
+  }
   path[size - 1] = '\0';
 }

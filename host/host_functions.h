@@ -8,8 +8,8 @@
 
 extern TS3Functions g_ts3Functions;
 
-// The plugin directory as the client reports it, through whichever
-// getPluginPath this API has. Empty text when the client gives none.
+// The plugin directory as the client reports it, through the getPluginPath
+// of the API answered to the client. Empty text when the client gives none.
 void HostGetPluginPath(char* path, size_t size);
 
 // API 21 and later: the plugin's ID as the client registered it, kept for

@@ -2,9 +2,11 @@
 // plugin uses, laid out to match the client's binary interface. The asserts
 // below pin every slot we call.
 //
-// ZOVIK_PLUGIN_API (set by the build, 20 or 26) picks the interface version.
 // Clients 3.0.16 to 3.0.19 load API 20; from 3.1 on they want 21 or later,
 // where getPluginPath takes the plugin's ID and the table grew at its end.
+// The first 209 slots kept their places in every version, so one
+// declaration serves every client; host/client_api.h says which version
+// this library answers.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +18,6 @@
 #else
 #define ZOVIK_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
-
-#ifndef ZOVIK_PLUGIN_API
-#define ZOVIK_PLUGIN_API 20
-#endif
-constexpr int kPluginApiVersion = ZOVIK_PLUGIN_API;
-static_assert(kPluginApiVersion == 20 || kPluginApiVersion == 26, "plugin API 20 or 26");
 
 // Client identifiers are 16-bit in the client's protocol.
 typedef uint16_t anyID;
@@ -42,6 +38,14 @@ enum ChannelProperty { CHANNEL_NAME = 0 };
 constexpr unsigned int kHostOk = 0;
 
 using HostSlot = void (*)();
+
+extern "C" {
+// The two forms of getPluginPath: writes the plugin directory, terminated and
+// ending with a separator, into `path` of `maxLen` bytes. From API 21 on the
+// client wants the ID it gave to ts3plugin_registerPluginID.
+typedef void (*GetPluginPathApi20)(char* path, size_t maxLen);
+typedef void (*GetPluginPathApi21)(char* path, size_t maxLen, const char* pluginID);
+}
 
 extern "C" {
 
@@ -83,18 +87,28 @@ struct TS3Functions {
   // *result is owned by the caller and released with freeMemory.
   unsigned int (*getChannelList)(uint64_t serverConnectionHandlerID, uint64_t** result);
 
-  HostSlot unused94To181[88];
+  HostSlot unused94To95[2];
 
-  // Writes the plugin directory, terminated and ending with a separator, into
-  // `path` of `maxLen` bytes. From API 21 on the client wants the ID it gave
-  // to ts3plugin_registerPluginID.
-#if ZOVIK_PLUGIN_API >= 21  // the one slot whose signature changed
-  void (*getPluginPath)(char* path, size_t maxLen, const char* pluginID);
-#else
-  void (*getPluginPath)(char* path, size_t maxLen);
-#endif
+  // Every server connection (tab) of the client, ended by a 0 entry; on
+  // success *result is owned by the caller and released with freeMemory.
+  unsigned int (*getServerConnectionHandlerList)(uint64_t** result);
 
-  HostSlot unused183To208[26];
+  HostSlot unused97To100[4];
+
+  // The connection's ConnectStatus.
+  unsigned int (*getConnectionStatus)(uint64_t serverConnectionHandlerID, int* result);
+
+  HostSlot unused102To181[80];
+
+  // GetPluginPathApi20 or GetPluginPathApi21, by the API the plugin answered:
+  // the one slot whose signature changed.
+  HostSlot getPluginPath;
+
+  // The connection whose tab the user is looking at; it may be one that is
+  // not connected. Cannot fail.
+  uint64_t (*getCurrentServerConnectionHandlerID)();
+
+  HostSlot unused184To208[25];
 };
 
 }  // extern "C"
@@ -106,4 +120,7 @@ static_assert(offsetof(TS3Functions, requestClientMove) == 48 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getClientID) == 73 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelVariableAsString) == 86 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelList) == 93 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getServerConnectionHandlerList) == 96 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getConnectionStatus) == 101 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getPluginPath) == 182 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getCurrentServerConnectionHandlerID) == 183 * sizeof(void*));

@@ -20,6 +20,12 @@ struct LogLevelSetting {
 };
 LogLevelSetting PlatformReadLogLevelSetting();
 
+// ---- The program that loaded us ----------------------------------------------
+struct ProgramVersion;
+// The file version of the process's executable (Windows: its version
+// resource). False where there is none (every other platform).
+bool PlatformHostProgramVersion(ProgramVersion* version);
+
 // ---- Local wall-clock time ---------------------------------------------------
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;

@@ -1,6 +1,8 @@
 // Linux backend of platform.h.
 #include "platform/platform.h"
 
+#include "host/client_api.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -29,6 +31,10 @@ LogLevelSetting PlatformReadLogLevelSetting() {
   }
   return setting;
 }
+
+// Linux programs carry no version resource; the current clients' API is
+// answered.
+bool PlatformHostProgramVersion(ProgramVersion*) { return false; }
 
 LocalTime PlatformLocalTime() {
   timespec now{};

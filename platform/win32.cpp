@@ -8,6 +8,9 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <vector>
+
+#include "host/client_api.h"
 
 const char kPlatformNewline[] = "\r\n";
 const char kPlatformPathSeparator = '\\';
@@ -56,6 +59,76 @@ LogLevelSetting PlatformReadLogLevelSetting() {
   setting.kind = LogLevelSetting::kText;
   setting.text.assign(data, wcsnlen(data, characters));
   return setting;
+}
+
+namespace {
+
+// version.dll's three readers, loaded by full path from the system folder
+// when needed: the plugin's import table stays what every build has, and no
+// version.dll beside the client can stand in for the system's.
+struct VersionApi {
+  HMODULE module = nullptr;
+  DWORD(WINAPI* sizeOf)(LPCWSTR, LPDWORD) = nullptr;
+  BOOL(WINAPI* read)(LPCWSTR, DWORD, DWORD, LPVOID) = nullptr;
+  BOOL(WINAPI* query)(LPCVOID, LPCWSTR, LPVOID*, PUINT) = nullptr;
+
+  VersionApi() {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    module = LoadLibraryW((std::wstring(system, length) + L"\\version.dll").c_str());
+    if (module == nullptr) return;
+    sizeOf = reinterpret_cast<decltype(sizeOf)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoSizeW")));
+    read = reinterpret_cast<decltype(read)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoW")));
+    query = reinterpret_cast<decltype(query)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "VerQueryValueW")));
+  }
+  ~VersionApi() {
+    if (module != nullptr) FreeLibrary(module);
+  }
+  bool usable() const { return sizeOf != nullptr && read != nullptr && query != nullptr; }
+};
+
+// The running program's path; empty when it cannot be had whole.
+std::wstring ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  while (path.size() <= 32768) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);  // cut at the buffer's end: not the program's path
+  }
+  return {};
+}
+
+}  // namespace
+
+bool PlatformHostProgramVersion(ProgramVersion* version) {
+  const std::wstring path = ProgramPath();
+  if (path.empty()) return false;
+  const VersionApi api;
+  if (!api.usable()) return false;
+  DWORD ignored = 0;
+  const DWORD size = api.sizeOf(path.c_str(), &ignored);
+  if (size == 0) return false;
+  std::vector<unsigned char> data(size);
+  if (!api.read(path.c_str(), 0, size, data.data())) return false;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!api.query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != 0xFEEF04BD) {
+    return false;
+  }
+  version->major = HIWORD(fixed->dwFileVersionMS);
+  version->minor = LOWORD(fixed->dwFileVersionMS);
+  version->patch = HIWORD(fixed->dwFileVersionLS);
+  version->build = LOWORD(fixed->dwFileVersionLS);
+  return true;
 }
 
 LocalTime PlatformLocalTime() {

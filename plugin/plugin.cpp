@@ -6,9 +6,11 @@
 #include <string_view>
 
 #include "channels/channels_base.h"
+#include "host/client_api.h"
 #include "host/host_functions.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "plugin/server_tabs.h"
 #include "plugin_identity.h"
 #include "udpserver/udp_server.h"
 
@@ -18,7 +20,7 @@ constexpr wchar_t kPluginName[] = L"" ZOVIK_NAME;
 
 }  // namespace
 
-ZOVIK_EXPORT int ts3plugin_apiVersion() { return kPluginApiVersion; }
+ZOVIK_EXPORT int ts3plugin_apiVersion() { return PluginApiVersion(); }
 
 ZOVIK_EXPORT const char* ts3plugin_name() {
   // Converted on first use and kept for the library's life, so the pointer
@@ -49,6 +51,8 @@ ZOVIK_EXPORT int ts3plugin_init() {
     g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
     LogMessage("ZOVIK plugin initialized", 0);
     g_udpServer.Start();
+    // Enabled while already connected: no event will say so.
+    FollowEstablishedConnection();
   } catch (...) {
     // Start-up is reported as a success in every case; without memory or a
     // thread the plugin just does nothing.
@@ -59,14 +63,11 @@ ZOVIK_EXPORT int ts3plugin_init() {
 ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnectionHandlerID,
                                                        int newStatus, unsigned int errorNumber) {
   (void)errorNumber;
-  if (newStatus != STATUS_CONNECTION_ESTABLISHED) return;
   try {
-    LogMessage("onConnectStatusChangeEvent : Client connected", 0);
-    g_channelsBase.BuildDataBase(serverConnectionHandlerID);
-    if (g_logFile.Wants(0)) {
-      LogMessage(FormatLogMessage("onConnectStatusChangeEvent : Number of channels : %d",
-                                  g_channelsBase.channelCount()),
-                 0);
+    if (newStatus == STATUS_CONNECTION_ESTABLISHED) {
+      BuildStoreFrom(serverConnectionHandlerID);
+    } else if (newStatus == STATUS_DISCONNECTED) {
+      OnConnectionLost(serverConnectionHandlerID);
     }
   } catch (...) {
     // A build without memory leaves the previous store in place.

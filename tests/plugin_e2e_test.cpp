@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/client_api.h"
 #include "platform/platform.h"
 #include "tests/support/plugin_session.h"
 
@@ -52,7 +53,10 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
   PluginSession session;
   ASSERT_TRUE(session.Load());
   const PluginExports& plugin = session.library.exports();
-  EXPECT_EQ(plugin.apiVersion(), kPluginApiVersion);
+  if (kFixedPluginApiVersion != 0) EXPECT_EQ(plugin.apiVersion(), kFixedPluginApiVersion);
+  EXPECT_TRUE(StandInClient().Accepts(plugin.apiVersion()))
+      << StandInClient().Refusal(plugin.apiVersion()) << " (client " << StandInClient().version
+      << ")";
   EXPECT_STREQ(plugin.name(), "ZOVIK");
   EXPECT_EQ(plugin.name(), plugin.name());  // converted once, then the same text
   EXPECT_STREQ(plugin.version(), "1.0.01");
@@ -66,15 +70,16 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
             "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics");
 }
 
-TEST(PluginIdentity, PluginIdIsRegisteredFromApi21On) {
+TEST(PluginIdentity, PluginIdIsRegisteredFromClient31On) {
   PluginSession session;
   ASSERT_TRUE(session.Load());
   const PluginExports& plugin = session.library.exports();
-  if (kPluginApiVersion < 21) {
+  if (kFixedPluginApiVersion == 20) {
     EXPECT_EQ(plugin.registerPluginID, nullptr);
     return;
   }
   ASSERT_NE(plugin.registerPluginID, nullptr);
+  if (!StandInClient().UsesPluginID()) GTEST_SKIP() << "clients before 3.1 give no ID";
   // The stand-in registered its ID; a plugin that asked for its directory
   // without it would get none and so no log.
   ASSERT_EQ(session.Init(), 0);
@@ -405,6 +410,118 @@ TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {
   holder.Release();
   ASSERT_TRUE(session.WaitForListener());
   Sync(session, "251000");
+}
+
+// The client's server tabs: which connection the store follows.
+std::vector<SimulatedChannel> SecondServer() {
+  return {{1, "Lobby"}, {70, Fr("251")}, {71, "251.5"}};
+}
+
+TEST(PluginTabs, EnabledWhileConnectedBuildsFromAnEstablishedTab) {
+  struct Case {
+    const char* what;
+    uint64_t current;
+    int status1, status2;
+    uint64_t expected;  // 0: no build
+  };
+  for (const Case& c : {
+           Case{"current tab established", 2, STATUS_CONNECTION_ESTABLISHED,
+                STATUS_CONNECTION_ESTABLISHED, 2},
+           Case{"current tab still connecting", 2, STATUS_CONNECTION_ESTABLISHED,
+                STATUS_CONNECTION_ESTABLISHING, 1},
+           Case{"no current tab", 0, STATUS_DISCONNECTED, STATUS_CONNECTION_ESTABLISHED, 2},
+           Case{"nothing established", 1, STATUS_CONNECTED, STATUS_DISCONNECTED, 0},
+       }) {
+    SCOPED_TRACE(c.what);
+    PluginSession session(3);
+    session.host.SetChannels(1, DefaultChannels());
+    session.host.SetChannels(2, SecondServer());
+    session.host.SetConnectionStatus(1, c.status1);
+    session.host.SetConnectionStatus(2, c.status2);
+    session.host.SetCurrentConnection(c.current);
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(session.WaitForListener());
+    if (c.expected == 0) {
+      session.Send("251000");
+      ASSERT_TRUE(
+          session.WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000"));
+      EXPECT_EQ(session.host.Calls(HostFunction::kGetChannelList), 0);
+      EXPECT_EQ(session.host.Calls(HostFunction::kGetClientID), 0);
+      continue;
+    }
+    Sync(session, "251000");
+    EXPECT_EQ(session.host.Moves().at(0).connection, c.expected);
+    // The lines of a connection event, with the count of that tab's channels.
+    const std::string count = c.expected == 1 ? "10" : "3";
+    EXPECT_EQ(session.TaggedMessages("onConnectStatusChangeEvent : Client connected").at(1),
+              "L0 onConnectStatusChangeEvent : Number of channels : " + count);
+  }
+}
+
+TEST(PluginTabs, LosingTheStoresTabFallsBackToAnotherOrGoesQuiet) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.WaitForListener());
+  session.host.SetChannels(2, SecondServer());
+  session.Connect(2);
+  session.host.SetChannels(1, DefaultChannels());
+  session.Connect(1);
+  Sync(session, "251000");
+  EXPECT_EQ(session.host.Moves().back().connection, 1u);
+
+  // Another tab going away changes nothing; neither does a loss the client
+  // cannot tell us more about.
+  session.host.SetChannels(3, DefaultChannels());
+  session.Connect(3);
+  session.Connect(1);
+  session.Status(3, STATUS_DISCONNECTED);
+  session.host.FailNext(HostFunction::kGetServerConnectionHandlerList, 1);
+  session.Status(1, STATUS_DISCONNECTED);
+  Sync(session, "251500");
+  EXPECT_EQ(session.host.Moves().back().connection, 1u);
+
+  // The store's tab is lost while tab 2 stays connected: the radio goes on there.
+  session.Connect(1);
+  session.Status(1, STATUS_DISCONNECTED);
+  Sync(session, "251000");
+  EXPECT_EQ(session.host.Moves().back().connection, 2u);
+  EXPECT_EQ(session.host.Moves().back().channel, 70u);
+
+  // The last connection is lost: no host call and no error per datagram.
+  session.Status(2, STATUS_DISCONNECTED);
+  const int clientIdCalls = session.host.Calls(HostFunction::kGetClientID);
+  session.Send("251500");
+  ASSERT_TRUE(
+      session.WaitForLogMessage("UDPServer : Frequency received from DCS World : 251500", 2));
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetClientID), clientIdCalls);
+  session.Connect(1);
+  Sync(session, "251500");
+  EXPECT_EQ(session.host.Moves().back().connection, 1u);
+
+  EXPECT_EQ(session.TaggedMessages(
+                "FindEstablishedConnection : Error getting server connection list"),
+            (Strings{
+                "L0 FindEstablishedConnection : Error getting server connection list",
+                "L3 UDPServer : Frequency received from DCS World : 251500",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 11",
+                "L2 UDPServer : Swithed channel to [251.5]",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L0 onConnectStatusChangeEvent : Client disconnected",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 3",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 70",
+                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
+                "L0 onConnectStatusChangeEvent : Client disconnected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 0",
+                "L3 UDPServer : Frequency received from DCS World : 251500",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L3 UDPServer : Frequency received from DCS World : 251500",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 11",
+                "L2 UDPServer : Swithed channel to [251.5]",
+            }));
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ PluginRig::PluginRig() {
   }
   host.Reset();
   host.SetPluginPath(directory_.PluginPath());
-  HandOverToPlugin(library_.exports());
+  if (!HandOverToPlugin(library_.exports(), StandInClient(), &error)) {
+    throw std::runtime_error("the client refuses the plugin: " + error);
+  }
 }
 
 PluginRig::~PluginRig() {

@@ -26,7 +26,7 @@ PluginSession::~PluginSession() {
   Shutdown();
   Unload();
   RemoveLogLevel();
-  // From API 21 on every getPluginPath must carry the ID the plugin was given.
+  // A client from 3.1 on wants the ID it gave in every getPluginPath.
   EXPECT_EQ(host.PluginIdMismatches(), 0);
 }
 
@@ -36,11 +36,10 @@ bool PluginSession::Load() {
     ADD_FAILURE() << "cannot load the plugin: " << error;
     return false;
   }
-  if (kPluginApiVersion >= 21 && library.exports().registerPluginID == nullptr) {
-    ADD_FAILURE() << "the plugin does not export ts3plugin_registerPluginID";
+  if (!HandOverToPlugin(library.exports(), StandInClient(), &error)) {
+    ADD_FAILURE() << "client " << StandInClient().version << " refuses the plugin: " << error;
     return false;
   }
-  HandOverToPlugin(library.exports());
   return true;
 }
 
@@ -70,6 +69,7 @@ void PluginSession::Shutdown() {
 void PluginSession::Unload() { library.Unload(); }
 
 void PluginSession::Status(uint64_t connection, int status) {
+  host.SetConnectionStatus(connection, status);
   library.exports().onConnectStatusChangeEvent(connection, status, 0);
 }
 

@@ -21,17 +21,13 @@ bool Load(HostSession& session) {
   std::string error;
   if (!session.library.Load(session.pluginPath, &error)) return Fail(error);
   const PluginExports& plugin = session.library.exports();
-  std::printf("loaded %s\n  name: %s\n  version: %s\n  author: %s\n  api: %d\n",
+  std::printf("loaded %s\n  name: %s\n  version: %s\n  author: %s\n  api: %d (client %s)\n",
               session.pluginPath.c_str(), plugin.name(), plugin.version(), plugin.author(),
-              plugin.apiVersion());
-  if (plugin.apiVersion() != kPluginApiVersion) {
-    return Fail("plugin API version " + std::to_string(plugin.apiVersion()) + ", expected " +
-                std::to_string(kPluginApiVersion));
+              plugin.apiVersion(), StandInClient().version.c_str());
+  if (!HandOverToPlugin(plugin, StandInClient(), &error)) {
+    session.library.Unload();
+    return Fail(error);
   }
-  if (kPluginApiVersion >= 21 && plugin.registerPluginID == nullptr) {
-    return Fail("missing export ts3plugin_registerPluginID");
-  }
-  HandOverToPlugin(plugin);
   return true;
 }
 
@@ -82,12 +78,18 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     if (SimulatedHost::Instance().PluginIdMismatches() != 0) {
       return Fail("getPluginPath was asked without the registered plugin ID");
     }
+  } else if (command == "current") {
+    uint64_t connection = 0;
+    arguments >> connection;
+    host.SetCurrentConnection(connection);
   } else if (command == "status" || command == "connect") {
     if (!loaded) return Fail(command + " before load");
     uint64_t connection = 0;
     int status = STATUS_CONNECTION_ESTABLISHED;
     arguments >> connection;
     if (command == "status") arguments >> status;
+    // The client's state changes first, then it tells its plugins.
+    host.SetConnectionStatus(connection, status);
     plugin.onConnectStatusChangeEvent(connection, status, 0);
     std::printf("connection %llu: status %d reported\n",
                 static_cast<unsigned long long>(connection), status);

@@ -8,8 +8,10 @@
 //   own-client ID            the user's client identifier
 //   fail FUNCTION always|off|N   make a host function fail
 //   load | init | shutdown | unload
-//   status CONN STATUS       connection event (4 = established)
+//   status CONN STATUS       CONN's status becomes STATUS (0 = disconnected,
+//                            4 = established), and the plugin is told
 //   connect CONN             same as "status CONN 4"
+//   current CONN             the tab the user looks at
 //   send TEXT [N] [MS]       send a datagram to 127.0.0.1:10500, N times MS apart
 //   wait-moves N [MS]        wait until N moves happened (fails on timeout)
 //   sleep MS

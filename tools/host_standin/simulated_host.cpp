@@ -6,11 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
-constexpr const char* kFunctionNames[] = {"getChannelList", "getChannelVariableAsString",
-                                          "getClientID", "requestClientMove"};
+constexpr const char* kFunctionNames[] = {"getChannelList",
+                                          "getChannelVariableAsString",
+                                          "getClientID",
+                                          "requestClientMove",
+                                          "getServerConnectionHandlerList",
+                                          "getConnectionStatus"};
+static_assert(std::size(kFunctionNames) == static_cast<size_t>(HostFunction::kCount));
 
 int Index(HostFunction function) { return static_cast<int>(function); }
 
@@ -36,6 +42,7 @@ SimulatedHost& SimulatedHost::Instance() {
 void SimulatedHost::Reset() {
   std::lock_guard<std::mutex> guard(stateLock_);
   connections_.clear();
+  currentConnection_ = 0;
   ownClientID_ = 7;
   for (Failure& failure : failures_) failure = Failure{};
   failureRate_ = 0;
@@ -47,14 +54,19 @@ void SimulatedHost::Reset() {
   expectedPluginID_ = kStandInPluginID;
 }
 
-TS3Functions SimulatedHost::FunctionTable() const {
+TS3Functions SimulatedHost::FunctionTable(const ClientProfile& client) const {
   TS3Functions table{};
   table.freeMemory = &FreeMemory;
   table.requestClientMove = &RequestClientMove;
   table.getClientID = &GetClientID;
   table.getChannelVariableAsString = &GetChannelVariableAsString;
   table.getChannelList = &GetChannelList;
-  table.getPluginPath = &GetPluginPath;
+  table.getServerConnectionHandlerList = &GetServerConnectionHandlerList;
+  table.getConnectionStatus = &GetConnectionStatus;
+  table.getCurrentServerConnectionHandlerID = &GetCurrentServerConnectionHandlerID;
+  table.getPluginPath = client.UsesPluginID()
+                            ? reinterpret_cast<HostSlot>(&GetPluginPathWithID)
+                            : reinterpret_cast<HostSlot>(&GetPluginPathWithoutID);
   return table;
 }
 
@@ -84,6 +96,17 @@ void SimulatedHost::SetChannels(uint64_t connection, std::vector<SimulatedChanne
 void SimulatedHost::RemoveConnection(uint64_t connection) {
   std::lock_guard<std::mutex> guard(stateLock_);
   connections_.erase(connection);
+}
+
+void SimulatedHost::SetConnectionStatus(uint64_t connection, int status) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  if (found != connections_.end()) found->second.status = status;
+}
+
+void SimulatedHost::SetCurrentConnection(uint64_t connection) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  currentConnection_ = connection;
 }
 
 void SimulatedHost::SetOwnClientID(anyID id) {
@@ -267,8 +290,49 @@ unsigned int SimulatedHost::GetChannelList(uint64_t connection, uint64_t** resul
   return kHostOk;
 }
 
-#if ZOVIK_PLUGIN_API >= 21
-void SimulatedHost::GetPluginPath(char* path, size_t maxLen, const char* pluginID) {
+unsigned int SimulatedHost::GetServerConnectionHandlerList(uint64_t** result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.ShouldFail(HostFunction::kGetServerConnectionHandlerList)) return kSimulatedError;
+  auto* list =
+      static_cast<uint64_t*>(host.Allocate((host.connections_.size() + 1) * sizeof(uint64_t)));
+  if (list == nullptr) return kSimulatedError;
+  size_t i = 0;
+  for (const auto& entry : host.connections_) list[i++] = entry.first;
+  list[i] = 0;
+  *result = list;
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::GetConnectionStatus(uint64_t connection, int* result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (host.ShouldFail(HostFunction::kGetConnectionStatus)) return kSimulatedError;
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end()) return kSimulatedError;
+  *result = found->second.status;
+  return kHostOk;
+}
+
+uint64_t SimulatedHost::GetCurrentServerConnectionHandlerID() {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  return host.currentConnection_;
+}
+
+void SimulatedHost::CopyPluginPath(char* path, size_t maxLen) {
+  const size_t length = std::min(pluginPath_.size(), maxLen - 1);
+  std::memcpy(path, pluginPath_.data(), length);
+  path[length] = '\0';
+}
+
+void SimulatedHost::GetPluginPathWithoutID(char* path, size_t maxLen) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (maxLen != 0) host.CopyPluginPath(path, maxLen);
+}
+
+void SimulatedHost::GetPluginPathWithID(char* path, size_t maxLen, const char* pluginID) {
   SimulatedHost& host = Instance();
   std::lock_guard<std::mutex> guard(host.stateLock_);
   if (maxLen == 0) return;
@@ -277,43 +341,58 @@ void SimulatedHost::GetPluginPath(char* path, size_t maxLen, const char* pluginI
     path[0] = '\0';
     return;
   }
-#else
-void SimulatedHost::GetPluginPath(char* path, size_t maxLen) {
-  SimulatedHost& host = Instance();
-  std::lock_guard<std::mutex> guard(host.stateLock_);
-  if (maxLen == 0) return;
-#endif
-  const size_t length = std::min(host.pluginPath_.size(), maxLen - 1);
-  std::memcpy(path, host.pluginPath_.data(), length);
-  path[length] = '\0';
+  host.CopyPluginPath(path, maxLen);
 }
 
-#if ZOVIK_PLUGIN_API >= 21  // the client's table is longer than what the plugin declares
 namespace {
+
 // Slots the client appended to its table after API 20; the plugin never
 // calls them.
 void SlotNotDeclaredByThePlugin() { std::abort(); }
-}  // namespace
-#endif
 
-void HandOverToPlugin(const PluginExports& plugin) {
-  const TS3Functions declared = SimulatedHost::Instance().FunctionTable();
-#if ZOVIK_PLUGIN_API >= 21
+// The client's table as long as that client's: the declared part, then the
+// slots appended by later APIs. The client passes it by value; the plugin
+// reads the part it declares.
+template <size_t kSlots>
+void PassTable(const PluginExports& plugin, const TS3Functions& declared) {
+  static_assert(kSlots >= kTS3FunctionsSlots);
   struct ClientTable {
-    TS3Functions declared;
-    HostSlot appended[40];
+    HostSlot slots[kSlots];
   } table;
-  table.declared = declared;
-  for (HostSlot& slot : table.appended) slot = &SlotNotDeclaredByThePlugin;
-  // The client passes its own, longer table by value; the plugin reads the
-  // part it declares.
+  std::memcpy(table.slots, &declared, sizeof declared);
+  for (size_t i = kTS3FunctionsSlots; i < kSlots; ++i) table.slots[i] = &SlotNotDeclaredByThePlugin;
   using TakesClientTable = void (*)(ClientTable);
   reinterpret_cast<TakesClientTable>(reinterpret_cast<void (*)()>(plugin.setFunctionPointers))(
       table);
-  if (plugin.registerPluginID != nullptr) plugin.registerPluginID(kStandInPluginID);
-#else
-  plugin.setFunctionPointers(declared);
-#endif
+}
+
+}  // namespace
+
+bool HandOverToPlugin(const PluginExports& plugin, const ClientProfile& client,
+                      std::string* error) {
+  const int api = plugin.apiVersion();
+  if (!client.Accepts(api)) {
+    *error = client.Refusal(api);
+    return false;
+  }
+  const TS3Functions declared = SimulatedHost::Instance().FunctionTable(client);
+  switch (client.tableSlots) {
+    case 209: PassTable<209>(plugin, declared); break;
+    case 210: PassTable<210>(plugin, declared); break;
+    case 226: PassTable<226>(plugin, declared); break;
+    case 230: PassTable<230>(plugin, declared); break;
+    default:
+      *error = "no client has a table of " + std::to_string(client.tableSlots) + " slots";
+      return false;
+  }
+  if (client.UsesPluginID()) {
+    if (plugin.registerPluginID == nullptr) {
+      *error = "missing export ts3plugin_registerPluginID";
+      return false;
+    }
+    plugin.registerPluginID(kStandInPluginID);
+  }
+  return true;
 }
 
 std::vector<SimulatedChannel> DefaultChannels() {

@@ -16,15 +16,17 @@
 #include <vector>
 
 #include "host/ts3_plugin_api.h"
+#include "tools/host_standin/client_profile.h"
 
 struct PluginExports;
 
-// The ID the stand-in gives the plugin from API 21 on.
+// The ID the stand-in gives the plugin when it plays a client from 3.1 on.
 constexpr char kStandInPluginID[] = "zovik_stand_in_id_42";
 
 // The host functions whose failure can be injected.
 enum class HostFunction { kGetChannelList, kGetChannelVariableAsString, kGetClientID,
-                          kRequestClientMove, kCount };
+                          kRequestClientMove, kGetServerConnectionHandlerList,
+                          kGetConnectionStatus, kCount };
 const char* HostFunctionName(HostFunction function);
 bool HostFunctionFromName(const std::string& name, HostFunction* function);
 
@@ -55,15 +57,22 @@ class SimulatedHost {
   // Back to no connections, no failures, no moves.
   void Reset();
 
-  TS3Functions FunctionTable() const;
+  // The declared part of the table of `client`, whose getPluginPath has
+  // the form of that client's API.
+  TS3Functions FunctionTable(const ClientProfile& client = StandInClient()) const;
   void SetPluginPath(const std::string& path);
   // API 21 and later: the ID getPluginPath must be asked with, and how often
   // it was asked with another one (then it reports no directory).
   void SetExpectedPluginID(const std::string& id);
   int PluginIdMismatches();
 
+  // A connection with these channels, not yet connected.
   void SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels);
   void RemoveConnection(uint64_t connection);
+  // The status getConnectionStatus reports for an existing connection.
+  void SetConnectionStatus(uint64_t connection, int status);
+  // The tab the user looks at (0: none).
+  void SetCurrentConnection(uint64_t connection);
   void SetOwnClientID(anyID id);
   uint64_t CurrentChannel(uint64_t connection);
   // Name of channel `id` on `connection`, empty when there is none.
@@ -98,16 +107,18 @@ class SimulatedHost {
   static unsigned int GetChannelVariableAsString(uint64_t connection, uint64_t channel,
                                                  size_t flag, char** result);
   static unsigned int GetChannelList(uint64_t connection, uint64_t** result);
-#if ZOVIK_PLUGIN_API >= 21  // getPluginPath takes the plugin's ID from API 21 on
-  static void GetPluginPath(char* path, size_t maxLen, const char* pluginID);
-#else
-  static void GetPluginPath(char* path, size_t maxLen);
-#endif
+  static unsigned int GetServerConnectionHandlerList(uint64_t** result);
+  static unsigned int GetConnectionStatus(uint64_t connection, int* result);
+  static uint64_t GetCurrentServerConnectionHandlerID();
+  // The two forms: the older clients', and the one taking the plugin's ID.
+  static void GetPluginPathWithoutID(char* path, size_t maxLen);
+  static void GetPluginPathWithID(char* path, size_t maxLen, const char* pluginID);
 
  private:
   struct Connection {
     std::vector<SimulatedChannel> channels;
     uint64_t currentChannel = 0;
+    int status = STATUS_DISCONNECTED;
   };
   struct Failure {
     bool always = false;
@@ -120,10 +131,12 @@ class SimulatedHost {
   // Counts the call and decides whether it fails; stateLock_ held.
   bool ShouldFail(HostFunction function);
   void* Allocate(size_t bytes);  // stateLock_ held
+  void CopyPluginPath(char* path, size_t maxLen);  // stateLock_ held
 
   std::mutex stateLock_;
   std::condition_variable moved_;
   std::map<uint64_t, Connection> connections_;
+  uint64_t currentConnection_ = 0;
   anyID ownClientID_ = 7;
   std::string pluginPath_;
   std::string expectedPluginID_ = kStandInPluginID;
@@ -137,10 +150,13 @@ class SimulatedHost {
   int foreignFrees_ = 0;
 };
 
-// What the client does when it has loaded a plugin and before ts3plugin_init:
-// hands over its function table (longer than the declared part from API 21
-// on, as the client's is) and, from API 21 on, registers the plugin's ID.
-void HandOverToPlugin(const PluginExports& plugin);
+// What the client of `client`'s version does when it has loaded a plugin and
+// before ts3plugin_init: refuses it (false, *error set as the client says it)
+// when the plugin's API is not one the client accepts; else hands over its
+// function table, as long as that client's, and from 3.1 on registers the
+// plugin's ID.
+bool HandOverToPlugin(const PluginExports& plugin, const ClientProfile& client,
+                      std::string* error);
 
 // A small default server: a lobby and a set of frequency channels.
 std::vector<SimulatedChannel> DefaultChannels();

@@ -1,0 +1,57 @@
+#include "host/client_api.h"
+
+#include <iterator>
+#include <tuple>
+
+#include "platform/platform.h"
+
+namespace {
+
+bool operator<(const ProgramVersion& a, const ProgramVersion& b) {
+  return std::tie(a.major, a.minor, a.patch, a.build) < std::tie(b.major, b.minor, b.patch, b.build);
+}
+
+// From `from` on (up to the next row) a client accepts `api`. Where a client
+// accepts two versions we answer its newer one, the API of the SDK it was
+// released with: a client always loads its own, while the oldest version a
+// client still takes moved from release to release.
+struct ApiFrom {
+  ProgramVersion from;
+  int api;
+};
+constexpr ApiFrom kApiByClient[] = {
+    {{0, 0, 0, 0}, 20},   // 3.0.14 to 3.0.19.x; older clients load nothing of ours
+    {{3, 0, 20, 0}, 21},  // 3.0.20 and 3.1.0 take 21 only
+    {{3, 1, 1, 0}, 22},   // 3.1.1 to 3.2.x take 21 or 22
+    {{3, 3, 0, 0}, 23},   // 3.3.x take 23 only
+    {{3, 4, 0, 0}, 24},   // 3.4.x and 3.5.x take 23 or 24; no client ever took 25
+    {{3, 6, 0, 0}, 26},   // 3.6.0 and later take 26 only
+};
+
+}  // namespace
+
+int ApiVersionForClient(const ProgramVersion* version) {
+  if (version == nullptr) return std::prev(std::end(kApiByClient))->api;
+  int api = kApiByClient[0].api;
+  for (const ApiFrom& row : kApiByClient) {
+    if (!(*version < row.from)) api = row.api;
+  }
+  return api;
+}
+
+int PluginApiVersion() {
+#ifdef ZOVIK_FIXED_PLUGIN_API  // reads no version: the fixed build imports nothing more
+  return ZOVIK_FIXED_PLUGIN_API;
+#else
+  static const int answer = [] {
+    ProgramVersion version;
+    try {
+      if (PlatformHostProgramVersion(&version)) return ApiVersionForClient(&version);
+    } catch (...) {
+      // Without memory to read the version the current clients' answer stands.
+    }
+    return ApiVersionForClient(nullptr);
+  }();
+  return answer;
+#endif
+}
