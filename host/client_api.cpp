@@ -1,5 +1,6 @@
 #include "host/client_api.h"
 
+#include <atomic>
 #include <iterator>
 #include <tuple>
 
@@ -28,6 +29,11 @@ constexpr ApiFrom kApiByClient[] = {
     {{3, 6, 0, 0}, 26},   // 3.6.0 and later take 26 only
 };
 
+#ifndef ZOVIK_FIXED_PLUGIN_API
+// 0 until the client first asks.
+std::atomic<int> answeredApi{0};
+#endif
+
 }  // namespace
 
 int ApiVersionForClient(const ProgramVersion* version) {
@@ -40,18 +46,22 @@ int ApiVersionForClient(const ProgramVersion* version) {
 }
 
 int PluginApiVersion() {
-#ifdef ZOVIK_FIXED_PLUGIN_API  // reads no version: the fixed build imports nothing more
+#ifdef ZOVIK_FIXED_PLUGIN_API  // reads no version: the fixed build has nothing more to do
   return ZOVIK_FIXED_PLUGIN_API;
 #else
-  static const int answer = [] {
-    ProgramVersion version;
-    try {
-      if (PlatformHostProgramVersion(&version)) return ApiVersionForClient(&version);
-    } catch (...) {
-      // Without memory to read the version the current clients' answer stands.
-    }
-    return ApiVersionForClient(nullptr);
-  }();
+  // Worked out at the first question and kept: the client must be given the
+  // same answer each time. An atomic rather than a function's static: the
+  // runtime's guard for those makes a lock that outlives every unload.
+  static_assert(std::atomic<int>::is_always_lock_free);
+  int answer = answeredApi.load(std::memory_order_relaxed);
+  if (answer != 0) return answer;
+  ProgramVersion version;
+  try {
+    answer = ApiVersionForClient(PlatformHostProgramVersion(&version) ? &version : nullptr);
+  } catch (...) {
+    answer = ApiVersionForClient(nullptr);  // no memory to read the version with
+  }
+  answeredApi.store(answer, std::memory_order_relaxed);
   return answer;
 #endif
 }

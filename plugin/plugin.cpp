@@ -18,18 +18,27 @@ namespace {
 
 constexpr wchar_t kPluginName[] = L"" ZOVIK_NAME;
 
+// The name in UTF-8, converted on first use and kept for the library's life,
+// so the pointer the client holds stays valid. Only the client's thread
+// touches it. A plain global rather than a function's static: the runtime's
+// guard for those makes a lock at first use that outlives every unload of
+// the library.
+std::string pluginNameCache;
+
 }  // namespace
 
 ZOVIK_EXPORT int ts3plugin_apiVersion() { return PluginApiVersion(); }
 
 ZOVIK_EXPORT const char* ts3plugin_name() {
-  // Converted on first use and kept for the library's life, so the pointer
-  // the client holds stays valid.
-  static const std::string name = [] {
-    std::string utf8;
-    return PlatformWideToUtf8(kPluginName, &utf8) && !utf8.empty() ? utf8 : std::string(ZOVIK_NAME);
-  }();
-  return name.c_str();
+  try {
+    if (pluginNameCache.empty() &&
+        (!PlatformWideToUtf8(kPluginName, &pluginNameCache) || pluginNameCache.empty())) {
+      pluginNameCache = ZOVIK_NAME;
+    }
+    return pluginNameCache.c_str();
+  } catch (...) {
+    return ZOVIK_NAME;  // without memory for the conversion
+  }
 }
 
 ZOVIK_EXPORT const char* ts3plugin_version() { return ZOVIK_REPORTED_VERSION; }

@@ -370,6 +370,12 @@ void PassTable(const PluginExports& plugin, const TS3Functions& declared) {
 
 bool HandOverToPlugin(const PluginExports& plugin, const ClientProfile& client,
                       std::string* error) {
+  // The client lists the plugin by these before anything else.
+  if (plugin.name() == nullptr || plugin.version() == nullptr || plugin.author() == nullptr ||
+      plugin.description() == nullptr) {
+    *error = "an identity export returned no text";
+    return false;
+  }
   const int api = plugin.apiVersion();
   if (!client.Accepts(api)) {
     *error = client.Refusal(api);
