@@ -1,8 +1,8 @@
-#include "tools/dcs_setup/export_line.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "tools/dcs_setup/export_line.h"
 
 namespace {
 

@@ -46,7 +46,7 @@ if [ "$#" -gt 0 ]; then
   saved_games=$("$@" winepath -w "$work/Saved Games" | tr -d '\r')
   setup_output=$("$@" "$plugins/zovik_plugin/zovik_dcs_setup.exe" uninstall \
     --saved-games "$saved_games" </dev/null | tr -d '\r')
-  echo "$setup_output"
-  echo "$setup_output" | grep -q "No DCS World folder in .*Saved Games: nothing to remove"
+  printf '%s\n' "$setup_output"
+  printf '%s\n' "$setup_output" | grep -q "No DCS World folder in .*Saved Games: nothing to remove"
 fi
 echo "package installs and runs"

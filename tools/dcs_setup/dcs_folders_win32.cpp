@@ -3,6 +3,7 @@
 #include "tools/dcs_setup/dcs_folders.h"
 
 #include <windows.h>
+// After windows.h, which they build on.
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -22,8 +23,8 @@ constexpr int64_t kLargestFile = 64 << 20;
 
 std::wstring Widened(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
@@ -37,12 +38,13 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 
 std::string SystemMessage(DWORD code) {
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message = text != nullptr ? Utf8(text) : std::string();
   LocalFree(text);
-  while (!message.empty() && std::string_view("\r\n .").find(message.back()) != std::string_view::npos) {
+  while (!message.empty() &&
+         std::string_view("\r\n .").find(message.back()) != std::string_view::npos) {
     message.pop_back();
   }
   if (message.empty()) return "Windows error " + std::to_string(code);
@@ -101,9 +103,9 @@ DWORD ReadAll(HANDLE file, std::string* bytes) {
 
 // A file that may be missing; 0 or the Windows error.
 DWORD ReadIfPresent(const std::wstring& path, FileBytes* out) {
-  const HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     out->exists = false;
@@ -299,8 +301,8 @@ bool FindDcsFolders(const std::wstring& savedGames, std::vector<std::wstring>* n
   }
   do {
     const std::wstring_view name = found.cFileName;
-    const bool dcs = SameName(name, L"DCS") ||
-                     (name.size() > 4 && SameName(name.substr(0, 4), L"DCS."));
+    const bool dcs =
+        SameName(name, L"DCS") || (name.size() > 4 && SameName(name.substr(0, 4), L"DCS."));
     if (dcs && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->emplace_back(name);
   } while (FindNextFileW(search, &found));
   FindClose(search);
@@ -384,20 +386,23 @@ FolderResult InstallInto(const std::wstring& dcsFolder, std::span<const Embedded
   }
   if (exportChanges) {
     if (exportNow.exists) {
-      if (const DWORD error = WriteNew(at.backup, exportNow.bytes)) return abandon(at.backup, error);
+      if (const DWORD error = WriteNew(at.backup, exportNow.bytes))
+        return abandon(at.backup, error);
     }
     if (const DWORD error = MoveOver(exportTemporary, at.exportFile)) {
-      return Failed(at.exportFile, WhyNotWritable(error),
-                    "the scripts are in Scripts\\ZOVIK, but the game will not load them: run this again");
+      return Failed(
+          at.exportFile, WhyNotWritable(error),
+          "the scripts are in Scripts\\ZOVIK, but the game will not load them: run this again");
     }
   }
 
   std::vector<std::string> done;
   if (!toWrite.empty()) {
-    done.push_back(ourFilesPresent == 0
-                       ? std::string("installed ") + kZovikShown + " (" + Count(toWrite.size(), "file") + ")"
-                       : std::string("updated ") + kZovikShown + " (" + std::to_string(toWrite.size()) +
-                             " of " + Count(scripts.size(), "file") + ")");
+    done.push_back(
+        ourFilesPresent == 0
+            ? std::string("installed ") + kZovikShown + " (" + Count(toWrite.size(), "file") + ")"
+            : std::string("updated ") + kZovikShown + " (" + std::to_string(toWrite.size()) +
+                  " of " + Count(scripts.size(), "file") + ")");
     if (keptConfig) done.push_back("kept your ZovikConfig.lua");
   }
   if (!stale.empty()) {
@@ -429,8 +434,9 @@ FolderResult UninstallFrom(const std::wstring& dcsFolder) {
   const bool zovikExisted = IsFolder(at.zovik);
   Tree ours;
   ListTree(at.zovik, L"", &ours);
-  const auto config = std::find_if(ours.files.begin(), ours.files.end(),
-                                   [](const std::wstring& file) { return SameName(file, kConfigName); });
+  const auto config =
+      std::find_if(ours.files.begin(), ours.files.end(),
+                   [](const std::wstring& file) { return SameName(file, kConfigName); });
   const bool keptConfig = config != ours.files.end();
   if (keptConfig) ours.files.erase(config);
   if (!exportChanges && ours.files.empty() && (keptConfig || !zovikExisted)) {
@@ -467,10 +473,10 @@ FolderResult UninstallFrom(const std::wstring& dcsFolder) {
                                     Count(ours.files.size(), "file") + ")");
   }
   if (exportChanges) {
-    done.push_back(std::string("removed ") +
-                   (edit.zovikLinesFound == 1 ? "the ZOVIK line"
-                                              : Count(edit.zovikLinesFound, "ZOVIK line")) +
-                   " from " + kExportShown);
+    done.push_back(
+        std::string("removed ") +
+        (edit.zovikLinesFound == 1 ? "the ZOVIK line" : Count(edit.zovikLinesFound, "ZOVIK line")) +
+        " from " + kExportShown);
   }
   return {true, Joined(done)};
 }

@@ -81,8 +81,8 @@ ExportScriptEdit WithOneZovikLine(std::string_view current) {
       break;
     }
   }
-  const bool ended = edit.bytes.size() == bom.size() || edit.bytes.back() == '\n' ||
-                     edit.bytes.back() == '\r';
+  const bool ended =
+      edit.bytes.size() == bom.size() || edit.bytes.back() == '\n' || edit.bytes.back() == '\r';
   if (!ended) edit.bytes += newline;
   edit.bytes += kZovikExportLine;
   edit.bytes += newline;

@@ -45,8 +45,9 @@ int Run(bool install, const std::wstring& savedGames) {
     return 1;
   }
   if (install && !CarriesEntryScript()) {
-    std::printf("This zovik_dcs_setup was built without the DCS scripts (no ZovikExport.lua in it); "
-                "nothing was changed.\n");
+    std::printf(
+        "This zovik_dcs_setup was built without the DCS scripts (no ZovikExport.lua in it); "
+        "nothing was changed.\n");
     return 1;
   }
   std::vector<std::wstring> folders;
@@ -60,15 +61,17 @@ int Run(bool install, const std::wstring& savedGames) {
       std::printf("No DCS World folder in %s: nothing to remove.\n", Utf8(savedGames).c_str());
       return 0;
     }
-    std::printf("No DCS World folder (DCS or DCS.openbeta) in %s: start DCS World once so that it "
-                "makes its folder, then run zovik_dcs_setup again.\n",
-                Utf8(savedGames).c_str());
+    std::printf(
+        "No DCS World folder (DCS or DCS.openbeta) in %s: start DCS World once so that it "
+        "makes its folder, then run zovik_dcs_setup again.\n",
+        Utf8(savedGames).c_str());
     return 1;
   }
   int status = 0;
   for (const std::wstring& name : folders) {
     const std::wstring folder = savedGames + L"\\" + name;
-    const FolderResult result = install ? InstallInto(folder, EmbeddedScripts()) : UninstallFrom(folder);
+    const FolderResult result =
+        install ? InstallInto(folder, EmbeddedScripts()) : UninstallFrom(folder);
     std::printf("%s: %s\n", Utf8(name).c_str(), result.message.c_str());
     if (!result.ok) status = 1;
   }
