@@ -91,10 +91,7 @@ void WaitWhenOwnConsole() {
   }
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  SetConsoleOutputCP(CP_UTF8);
+int Main(int argc, wchar_t** argv) {
   bool install = true;
   bool actionGiven = false;
   std::wstring savedGames;
@@ -119,5 +116,18 @@ int wmain(int argc, wchar_t** argv) {
   const int status = Run(install, savedGames);
   std::fflush(stdout);
   WaitWhenOwnConsole();
+  return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // Folder names are printed as UTF-8. The code page belongs to the console,
+  // which outlives us when started from a command prompt: it is given back.
+  const UINT codePage = GetConsoleOutputCP();
+  SetConsoleOutputCP(CP_UTF8);
+  const int status = Main(argc, argv);
+  std::fflush(stdout);
+  if (codePage != 0) SetConsoleOutputCP(codePage);
   return status;
 }
