@@ -126,7 +126,13 @@ int wmain(int argc, wchar_t** argv) {
   // which outlives us when started from a command prompt: it is given back.
   const UINT codePage = GetConsoleOutputCP();
   SetConsoleOutputCP(CP_UTF8);
-  const int status = Main(argc, argv);
+  int status = 1;
+  try {
+    status = Main(argc, argv);
+  } catch (...) {
+    // Only memory can run out here: every Windows failure is a return value.
+    std::printf("zovik_dcs_setup: out of memory; nothing more was done.\n");
+  }
   std::fflush(stdout);
   if (codePage != 0) SetConsoleOutputCP(codePage);
   return status;
