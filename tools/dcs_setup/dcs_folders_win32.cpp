@@ -68,9 +68,9 @@ std::string Count(size_t n, const char* what) {
   return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
+std::string Joined(const std::vector<std::string>& steps) {
   std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+  for (const std::string& step : steps) text += (text.empty() ? "" : ", ") + step;
   return text;
 }
 

@@ -41,7 +41,8 @@ std::string Normalized(std::string_view line) {
   return out;
 }
 
-// Splits off a UTF-8 byte order mark, which is no part of the first line.
+// The UTF-8 byte order mark at the start, if any: it does not belong to the
+// first line.
 std::string_view Bom(std::string_view bytes) {
   return bytes.substr(0, bytes.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0);
 }
