@@ -1,7 +1,9 @@
 # Reads the built plugin's export and import tables with objdump and fails
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
-# answers each client its API adds ts3plugin_registerPluginID.
+# answers each client its API adds ts3plugin_registerPluginID. With
+# IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
+# naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -33,7 +35,7 @@ if(WINDOWS)
   endforeach()
 
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL)
+  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL ${EXTRA_DLLS})
   foreach(import IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${import}")
     string(TOUPPER "${dll}" dll)
@@ -43,6 +45,9 @@ if(WINDOWS)
     endif()
     message(STATUS "imports ${dll}")
   endforeach()
+  if(IMPORTS_ONLY)
+    return()
+  endif()
 else()
   execute_process(COMMAND ${OBJDUMP} -T ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
   if(failed)

@@ -1,6 +1,7 @@
 # Checks a .ts3_plugin archive the way the voice client's installer reads it:
 # a zip whose entries are deflated (or empty), with ASCII names, holding
-# package.ini at its root and the library with its log folder under plugins/.
+# package.ini at its root and the library with its log folder under plugins/
+# (and, in a Windows package, the game-side setup in that folder).
 #   cmake -DPACKAGE=... -DLIBRARY_NAME=zovik_win64.dll -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -78,6 +79,9 @@ endforeach()
 
 list(SORT names)
 set(expected package.ini plugins/${LIBRARY_NAME} plugins/zovik_plugin/readme.txt)
+if(LIBRARY_NAME MATCHES "\\.dll$")
+  list(APPEND expected plugins/zovik_plugin/zovik_dcs_setup.exe)
+endif()
 list(SORT expected)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "files in the package: ${names}\nexpected: ${expected}")

@@ -39,4 +39,14 @@ cat "$log"
 grep -q "ZOVIK plugin initialized" "$log"
 grep -q "UDPServer : Thread UDP server started on 10500" "$log"
 grep -q "PLUGIN: shutdown" "$log"
+
+# The game-side setup runs from where the package put it, on its own.
+if [ "$#" -gt 0 ]; then
+  mkdir "$work/Saved Games"
+  saved_games=$("$@" winepath -w "$work/Saved Games" | tr -d '\r')
+  setup_output=$("$@" "$plugins/zovik_plugin/zovik_dcs_setup.exe" uninstall \
+    --saved-games "$saved_games" </dev/null | tr -d '\r')
+  printf '%s\n' "$setup_output"
+  printf '%s\n' "$setup_output" | grep -q "No DCS World folder in .*Saved Games: nothing to remove"
+fi
 echo "package installs and runs"
