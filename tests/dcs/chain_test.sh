@@ -3,7 +3,8 @@
 # mock game (tests/dcs/chain.lua) sends over real UDP to the plugin loaded by
 # the host stand-in, natively or under Wine.
 #   chain_test.sh LUA HOST_PROGRAM [EMULATOR...]
-# ZOVIK_CHAIN_TURNS adds knob turns to the latency sample.
+# ZOVIK_CHAIN_TURNS adds knob turns to the latency sample; ZOVIK_CHAIN_SHOW_LOG=1
+# prints the plugin's log at the end.
 set -eu
 lua=$1
 host=$2
@@ -34,6 +35,10 @@ printf '%s\n' "where 1" shutdown unload >&3
 exec 3>&-
 wait "$host_pid" || status=$?
 
-echo "---- host stand-in"
+echo "---- host stand-in (the voice client's side)"
 cat "$work/host.out"
+if [ "${ZOVIK_CHAIN_SHOW_LOG:-0}" = 1 ]; then
+  echo "---- plugin log zovik_plugin\\zovik_plugin.log"
+  cat "$work/plugins/zovik_plugin/zovik_plugin.log"
+fi
 exit "$status"
