@@ -162,6 +162,11 @@ function M.receiver()
       got[#got + 1] = data
     end
   end
+  -- Drops what is queued without the marker, which a full queue would lose.
+  function r:discard()
+    udp:settimeout(0)
+    while udp:receive() do end
+  end
   function r:close()
     udp:close()
     marker:close()
