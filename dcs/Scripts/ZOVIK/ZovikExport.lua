@@ -90,6 +90,11 @@ local function install()
   end
 
   local function start()
+    if udp then
+      -- Started again without a stop: one socket is enough.
+      udp:close()
+      udp = nil
+    end
     local problems
     settings, problems = Settings.load(dir .. "ZovikConfig.lua")
     for _, problem in ipairs(problems) do
