@@ -41,22 +41,32 @@ local function frame()
   if ahead > 0 then socket.sleep(ahead) end
 end
 
--- Runs frames until the host prints one more move; returns its channel id
--- and name.
+-- The move after the ones already seen, if the host has printed it.
 local movesSeen = 0
+local function newMove()
+  local count = 0
+  for id, name in readAll(hostOutput):gmatch("moved to channel (%d+) '([^\r\n]*)'") do
+    count = count + 1
+    if count > movesSeen then
+      movesSeen = count
+      return tonumber(id), name
+    end
+  end
+end
+
+-- Runs frames until the host prints one more move; returns its channel id,
+-- name and the wall time it was seen. The output is looked at every
+-- millisecond while a frame waits for its time.
 local function nextMove()
   local limit = socket.gettime() + 10
   while socket.gettime() < limit do
-    frame()
-    local count, id, name = 0, nil, nil
-    for moveId, moveName in readAll(hostOutput):gmatch("moved to channel (%d+) '([^\r\n]*)'") do
-      count = count + 1
-      if count > movesSeen then id, name = tonumber(moveId), moveName break end
-    end
-    if id then
-      movesSeen = movesSeen + 1
-      return id, name, socket.gettime()
-    end
+    game:frame(FRAME)
+    repeat
+      local id, name = newMove()
+      if id then return id, name, socket.gettime() end
+      local ahead = wallStart + game.time - socket.gettime()
+      if ahead > 0 then socket.sleep(math.min(ahead, 0.001)) end
+    until ahead <= 0
   end
   error("no move within 10 s (moves so far: " .. movesSeen .. ")")
 end
