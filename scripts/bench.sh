@@ -5,8 +5,15 @@
 # and bench/method.md. Binds UDP port 10500; the test command never runs it.
 # Layout: the measured process (under Wine with its wineserver) on CPU 1, the
 # sender on CPU 0. ZOVIK_BENCH_REPETITIONS sets the runs of each figure (5).
+# `sh scripts/bench.sh dcs` measures only the game side (the export script in
+# the mock game, and the chain to the plugin) and replaces only its section.
 set -eu
 cd "$(dirname "$0")/.."
+mode=${1:-all}
+case "$mode" in
+  all | dcs) ;;
+  *) echo "usage: bench.sh [dcs]" >&2; exit 2 ;;
+esac
 sh scripts/install-deps.sh
 
 reps=${ZOVIK_BENCH_REPETITIONS:-5}
@@ -23,11 +30,19 @@ else
 fi
 
 echo "== building the release presets bench-linux and bench-win64"
+if [ "$mode" = all ]; then
+  linux_targets="zovik_plugin zovik_host zovik_bench zovik_bench_listener zovik_bench_store"
+  win_targets="zovik_plugin zovik_host zovik_bench"
+else
+  linux_targets="zovik_plugin zovik_host"
+  win_targets="zovik_plugin zovik_host"
+fi
 cmake --preset bench-linux >/dev/null
-cmake --build build/bench-linux --parallel 2 \
-  --target zovik_plugin zovik_bench zovik_bench_listener zovik_bench_store >/dev/null
+# shellcheck disable=SC2086
+cmake --build build/bench-linux --parallel 2 --target $linux_targets >/dev/null
 cmake --preset bench-win64 >/dev/null
-cmake --build build/bench-win64 --parallel 2 --target zovik_plugin zovik_bench >/dev/null
+# shellcheck disable=SC2086
+cmake --build build/bench-win64 --parallel 2 --target $win_targets >/dev/null
 
 lin=build/bench-linux/bin
 win=build/bench-win64/bin
@@ -70,6 +85,7 @@ figure() {
   fi
 }
 
+if [ "$mode" = all ]; then
 figure "1 steady radio, native" listener steady --repetitions "$reps" \
   -- taskset -c "$measured" "$lin/zovik_bench"
 figure "1 steady radio, Wine" listener steady --repetitions "$reps" --count 500 --interval-us 1000 \
@@ -107,6 +123,61 @@ figure "5 shutdown, Wine" wine_bench shutdown --repetitions "$reps"
   sort -s -t '|' -k 2,2n "$rows"
   echo
   cat bench/method.md
+  echo
+} >"$work/plugin.md"
+else
+  # Keep the plugin's figures as they were written last.
+  sed '/^## Game side/,$d' BENCHMARKS.md >"$work/plugin.md"
+fi
+
+# The game side. The frame figures run in the Lua of the export script's
+# tests, on the measured CPU; the chains fly the mock game in real time
+# against the release builds, natively and under Wine.
+game_rows="$work/game_rows.md"
+: >"$game_rows"
+game_load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
+game_figure() {
+  title=$1
+  shift
+  echo "== $title"
+  if "$@" >"$work/out" 2>>"$log"; then
+    tr -d '\r' <"$work/out" | grep '^|' | tee -a "$game_rows"
+  else
+    echo "| $title | | failed: see $log | | | | **failed** |" | tee -a "$game_rows"
+    failed=1
+  fi
+}
+# chain_row BUILD LABEL COMMAND...: the latency line of one chain run.
+chain_row() {
+  build=$1
+  shift
+  ZOVIK_CHAIN_TURNS=40 sh tests/dcs/chain_test.sh lua5.1 "$@" >"$work/chain" 2>&1 || {
+    cat "$work/chain" >>"$log"
+    return 1
+  }
+  sed -n 's/^knob turn -> requestClientMove: median \([0-9.]*\) ms, max \([0-9.]*\) ms over \([0-9]*\) turns.*/| G5 Knob turn → requestClientMove, wall clock (mock game in real time, 60 frames a second, \3 turns at random moments) | '"$build"' | median \1 ms · max \2 ms | — | median \1 ms | reported | reported |/p' "$work/chain"
+}
+game_figure "G1-G4 export script in the mock game" \
+  taskset -c "$measured" lua5.1 bench/dcs/frame_bench.lua dcs/Scripts/ZOVIK
+game_figure "G5 chain, native" chain_row "zovik_linux_amd64.so, native" "$lin/zovik_host"
+game_figure "G5 chain, Wine" chain_row "$wine_build" "$win/zovik_host.exe" cmake/wine-run.sh "$prefix"
+
+{
+  cat "$work/plugin.md"
+  echo "## Game side: the DCS World export script"
+  echo
+  echo "Written by \`sh scripts/bench.sh dcs\` on $(date -u '+%Y-%m-%d %H:%M UTC'); load average"
+  echo "before, after: $game_load_before; $(cut -d ' ' -f 1-3 /proc/loadavg). $(lua5.1 -v 2>&1 | cut -d ' ' -f 1-2)."
+  if awk -v load="${game_load_before%% *}" 'BEGIN { exit !(load > 1) }'; then
+    echo "Other work was running on the machine during these figures (see the load"
+    echo "average): read the spreads."
+  fi
+  echo
+  echo "| figure | build | measured | same-run baseline | result | target | verdict |"
+  echo "|---|---|---|---|---|---|---|"
+  cat "$game_rows"
+  echo
+  cat bench/dcs/method.md
 } >"$work/BENCHMARKS.md"
 mv "$work/BENCHMARKS.md" BENCHMARKS.md
 echo

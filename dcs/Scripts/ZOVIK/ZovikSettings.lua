@@ -1,0 +1,80 @@
+-- The pilot's settings (ZovikConfig.lua) checked field by field: a field
+-- that is missing or wrong falls back to its default, and each problem comes
+-- back as one sentence for the game's log.
+local M = {}
+
+local function defaults()
+  return { host = "127.0.0.1", port = 10500, resendSeconds = 2, radios = {} }
+end
+M.defaults = defaults
+
+local function isInteger(value, low, high)
+  return type(value) == "number" and value == math.floor(value) and value >= low and value <= high
+end
+
+-- Returns the settings to use and a list of problems (possibly empty).
+function M.check(value)
+  local settings, problems = defaults(), {}
+  if type(value) ~= "table" then
+    problems[1] = "ZovikConfig.lua must return a table, it returned a " .. type(value)
+      .. ": defaults used"
+    return settings, problems
+  end
+  local function reject(field, what)
+    problems[#problems + 1] = "ZovikConfig.lua: " .. field .. " must be " .. what
+      .. ", not " .. tostring(value[field]) .. ": default " .. tostring(settings[field]) .. " used"
+  end
+  for field, given in pairs(value) do
+    if field == "host" then
+      if type(given) == "string" and given:match("^[%w%.%-:]+$") then
+        settings.host = given
+      else
+        reject(field, "an address such as \"127.0.0.1\"")
+      end
+    elseif field == "port" then
+      if isInteger(given, 1, 65535) then settings.port = given else reject(field, "a whole number 1 to 65535") end
+    elseif field == "resendSeconds" then
+      -- Below half a second the repeats cost more than they help; above ten
+      -- minutes a client started later waits too long for its first move.
+      if type(given) == "number" and given >= 0.5 and given <= 600 then
+        settings.resendSeconds = given
+      else
+        reject(field, "a number of seconds from 0.5 to 600")
+      end
+    elseif field == "radios" then
+      if type(given) ~= "table" then
+        reject(field, "a table such as { [\"F-16C_50\"] = 38 }")
+      else
+        for name, device in pairs(given) do
+          if type(name) == "string" and isInteger(device, 0, 100000) then
+            settings.radios[name] = device
+          else
+            problems[#problems + 1] = "ZovikConfig.lua: radios entry " .. tostring(name) .. " = "
+              .. tostring(device) .. " ignored (an aircraft name and a device number)"
+          end
+        end
+      end
+    else
+      problems[#problems + 1] = "ZovikConfig.lua: unknown setting " .. tostring(field) .. " ignored"
+    end
+  end
+  return settings, problems
+end
+
+-- Reads the file at `path` in an empty environment, so that a setting file
+-- cannot touch the export state's globals, and checks what it returns.
+function M.load(path)
+  local chunk, err = loadfile(path)
+  if not chunk then
+    local settings = defaults()
+    return settings, { "ZovikConfig.lua not read (" .. tostring(err) .. "): defaults used" }
+  end
+  setfenv(chunk, {})
+  local ok, value = pcall(chunk)
+  if not ok then
+    return defaults(), { "ZovikConfig.lua failed (" .. tostring(value) .. "): defaults used" }
+  end
+  return M.check(value)
+end
+
+return M

@@ -1,0 +1,232 @@
+-- The game-side scripts under a plain Lua 5.1: the pure rules, then the
+-- export callbacks driven by the mock game with a real receiving socket.
+--   lua5.1 export_test.lua SCRIPTS_DIR (dcs/Scripts/ZOVIK of the repository)
+local scriptsDir = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR")
+package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
+local Mock = require("mock_game")
+local Radio = dofile(scriptsDir .. "/ZovikRadio.lua")
+local Settings = dofile(scriptsDir .. "/ZovikSettings.lua")
+local Aircraft = dofile(scriptsDir .. "/ZovikAircraft.lua")
+
+local function eq(actual, expected, what)
+  if actual ~= expected then
+    error(string.format("%s: got %s, expected %s", what, tostring(actual), tostring(expected)), 2)
+  end
+end
+local function list(t) return table.concat(t, ",") end
+
+local cases = {}
+local function case(name, body) cases[#cases + 1] = { name = name, body = body } end
+
+case("frequency rule", function()
+  for _, row in ipairs({
+    { 251000192, nil, "251000" }, { 127524999.6, nil, "127525" }, { 125375435, nil, "125375" },
+    { 30000999, nil, "30001" }, { 30000400, nil, nil }, { 399999400, nil, "399999" },
+    { 399999600, nil, nil }, { 0 / 0, nil, nil }, { 1 / 0, nil, nil }, { "251000000", nil, nil },
+    { 251012000, 25, "251000" }, { 251013000, 25, "251025" }, { 399987600, 25, nil },
+  }) do
+    eq(Radio.datagram(row[1], row[2]), row[3], "datagram(" .. tostring(row[1]) .. ")")
+  end
+end)
+
+case("settings check", function()
+  local s, problems = Settings.check({ host = "10.0.0.2", port = 10600, resendSeconds = 5,
+    radios = { ["F-16C_50"] = 38 } })
+  eq(#problems, 0, "problems of good settings")
+  eq(s.host .. s.port .. s.resendSeconds .. s.radios["F-16C_50"], "10.0.0.210600538", "kept")
+  for _, row in ipairs({
+    { "nope", "host", "127.0.0.1" }, { { port = "10500" }, "port", 10500 },
+    { { port = 70000 }, "port", 10500 }, { { resendSeconds = 0 }, "resendSeconds", 2 },
+    { { host = "" }, "host", "127.0.0.1" }, { { resendSecs = 1 }, "resendSeconds", 2 },
+  }) do
+    s, problems = Settings.check(row[1])
+    eq(#problems, 1, "problems of " .. row[2])
+    eq(s[row[2]], row[3], row[2] .. " falls back")
+  end
+  s, problems = Settings.check({ radios = { ["F-16C_50"] = "COM2", ["A-10C"] = 55 } })
+  eq(#problems .. s.radios["A-10C"] .. tostring(s.radios["F-16C_50"]), "155nil", "radios entries")
+end)
+
+case("aircraft table", function()
+  eq(Aircraft.radioFor("F-16C_50").device, 36, "F-16 default")
+  eq(Aircraft.radioFor("F-16C_50").spacing, 25, "ARC-164 snaps")
+  eq(Aircraft.radioFor("F-16C_50", { ["F-16C_50"] = 38 }).spacing, nil, "COM2 does not")
+  eq(Aircraft.radioFor("Su-27", { ["Su-27"] = 5 }).device, 5, "configured device")
+  eq(Aircraft.radioFor("Su-27"), nil, "Flaming Cliffs")
+  eq(Aircraft.radioFor(nil), nil, "no aircraft")
+end)
+
+-- A mock game with ZOVIK installed, sending to a fresh receiver; `config`
+-- extends the settings, `before(game)` runs before the script loads.
+local function rig(config, before)
+  local receiver = Mock.receiver()
+  local dir, remove = Mock.writedir(scriptsDir, "return { port = " .. receiver.port
+    .. ", resendSeconds = 2" .. (config or "") .. " }")
+  local game = Mock.new({ writedir = dir })
+  if before then before(game) end
+  game:load()
+  game.close = function()
+    game:stop()
+    receiver:close()
+    remove()
+  end
+  return game, receiver
+end
+
+case("changes, noise and resends", function()
+  local game, rx = rig()
+  game.aircraft = "F-16C_50"
+  game.devices[36] = { hz = 251000192, on = true }
+  game:start()
+  game:run(0.1)
+  eq(list(rx:take()), "251000", "first reading")
+  for _, hz in ipairs({ 251000090, 250999999.2, 251012000 }) do
+    game.devices[36].hz = hz
+    game:run(0.5)
+  end
+  eq(list(rx:take()), "", "noise and a step inside the 25 kHz channel")
+  game:run(0.5)
+  eq(list(rx:take()), "251000", "resent after resendSeconds")
+  local turned = game.time
+  game.devices[36].hz = 127524999.6
+  game:run(0.1)
+  eq(list(rx:take()), "127525", "knob turn")
+  local latency = game.sends[#game.sends].time - turned
+  assert(latency <= 0.1, "knob to datagram took " .. latency .. " s of model time")
+  local reads, from = game.reads, game.time
+  game:run(10, 1 / 200)
+  assert(game.reads - reads <= 20 * (game.time - from) + 1, "reads: " .. game.reads - reads)
+  eq(#rx:take(), 5, "resends in 10 s")
+  game.close()
+end)
+
+case("nothing sent without a readable radio", function()
+  local game, rx = rig(", radios = { ['A-10C'] = 99 }")
+  game:start()
+  local function expectNothing(what)
+    game:run(1.2)
+    eq(list(rx:take()), "", what)
+  end
+  expectNothing("no aircraft")
+  game.aircraft = "Su-27"
+  expectNothing("Flaming Cliffs aircraft")
+  game.aircraft = "A-10C"
+  expectNothing("configured device missing")
+  game.aircraft = "F-16C_50"
+  game.devices[36] = { hz = 251000000, on = true }
+  game:run(1.1)
+  eq(list(rx:take()), "251000", "radio on")
+  game.devices[36].on = false
+  expectNothing("radio off")
+  game.devices[36].on = true
+  game:run(0.1)
+  eq(list(rx:take()), "251000", "radio on again")
+  for _, state in ipairs({ { hz = 0 / 0 }, { hz = 3500000 }, { hz = 251000000, fail = true } }) do
+    game.devices[36] = state
+    expectNothing("reading " .. tostring(state.hz) .. (state.fail and " failing" or ""))
+  end
+  game:run(5)
+  eq(#game:logged("radio device 99 failed"), 1, "missing device logged once")
+  eq(#game:logged("device failure"), 1, "failing device logged once")
+  eq(#game:logged("Su-27: no readable radio"), 1, "aircraft without radio said once")
+  game.close()
+end)
+
+case("configured radio and broken settings", function()
+  local game, rx = rig(", radios = { ['F-16C_50'] = 38 }")
+  game.aircraft = "F-16C_50"
+  game.devices[36] = { hz = 251000000 }
+  game.devices[38] = { hz = 124050000 }
+  game:start()
+  game:run(0.1)
+  eq(list(rx:take()), "124050", "COM2 followed")
+  game.close()
+  for _, config in ipairs({ "return {", "error('x')", "return 5", false }) do
+    local dir, remove = Mock.writedir(scriptsDir, config)
+    game = Mock.new({ writedir = dir })
+    game:load()
+    game:start()
+    game:run(1)
+    eq(#game:logged("defaults used"), 1, "log line for config " .. tostring(config))
+    game:stop()
+    remove()
+  end
+end)
+
+-- Another export tool: counts its calls, wants to run every `period` s.
+local function neighbour(period, failing)
+  local calls = { start = 0, before = 0, after = 0, event = 0, stop = 0, args = {} }
+  LuaExportStart = function() calls.start = calls.start + 1 end
+  LuaExportBeforeNextFrame = function() calls.before = calls.before + 1 end
+  LuaExportAfterNextFrame = function()
+    calls.after = calls.after + 1
+    if failing then error("neighbour broke") end
+  end
+  LuaExportActivityNextEvent = function(t)
+    calls.event = calls.event + 1
+    calls.args[#calls.args + 1] = t
+    return period and t + period
+  end
+  LuaExportStop = function() calls.stop = calls.stop + 1 end
+  return calls
+end
+
+case("a good neighbour", function()
+  local calls
+  local game, rx = rig(nil, function() calls = neighbour(0.01, true) end)
+  local startCallback = LuaExportStart
+  game:load()
+  eq(LuaExportStart, startCallback, "second load leaves the callbacks")
+  game.aircraft = "Ka-50"
+  game.devices[48] = { hz = 127525000 }
+  game:start()
+  for _ = 1, 30 do game:frame(0.02) end
+  eq(calls.start .. calls.before .. calls.after, "13030", "neighbour called once per game call")
+  eq(calls.event, 30, "neighbour's activity calls")
+  eq(calls.args[30], game.time, "activity argument passed on")
+  eq(list(rx:take()), "127525", "one datagram despite the neighbour's error and the second load")
+  eq(#game:logged("neighbour broke"), 1, "neighbour's error logged once")
+  eq(LuaExportActivityNextEvent(game.time), game.time + 0.01, "neighbour's earlier time")
+  game.close()
+  eq(calls.stop, 1, "neighbour's stop")
+
+  game, rx = rig(nil, function() calls = neighbour(nil) end)
+  game:start()
+  game:run(1)
+  local t = game.time
+  local ours = LuaExportActivityNextEvent(t)
+  assert(ours > t and ours <= t + 0.05, "our own time when the neighbour's calls ended: " .. ours)
+  -- A tool loaded after ZOVIK that chains only the frame callback.
+  local zovikAfter = LuaExportAfterNextFrame
+  LuaExportAfterNextFrame = function() zovikAfter() end
+  LuaExportActivityNextEvent = nil
+  game.aircraft = "UH-1H"
+  game.devices[22] = { hz = 251500000 }
+  game:run(1.2)
+  eq(list(rx:take()), "251500", "frames alone drive the script")
+  game.close()
+end)
+
+case("stop and a second mission", function()
+  local game, rx = rig()
+  game.aircraft = "Mi-8MT"
+  game.devices[38] = { hz = 243500000 }
+  game:start()
+  game:run(0.5)
+  game:stop()
+  game:run(5)
+  eq(list(rx:take()), "243500", "nothing after stop")
+  game:start()
+  game:run(0.1)
+  eq(list(rx:take()), "243500", "second mission sends at once")
+  game.close()
+end)
+
+local failed = 0
+for _, c in ipairs(cases) do
+  local ok, err = pcall(c.body)
+  print((ok and "ok     " or "FAILED ") .. c.name .. (ok and "" or ": " .. tostring(err)))
+  if not ok then failed = failed + 1 end
+end
+print(#cases - failed .. " of " .. #cases .. " passed")
+os.exit(failed == 0 and 0 or 1)
