@@ -59,7 +59,8 @@ local function install()
     package.cpath = package.cpath .. ";.\\LuaSocket\\?.dll"
   end
 
-  local previousStart, previousAfter = LuaExportStart, LuaExportAfterNextFrame
+  local previousStart, previousBefore = LuaExportStart, LuaExportBeforeNextFrame
+  local previousAfter = LuaExportAfterNextFrame
   local previousStop, previousNextEvent = LuaExportStop, LuaExportActivityNextEvent
 
   -- State of one mission, reset by start().
@@ -138,7 +139,10 @@ local function install()
     if unit == nil then
       error("no device " .. device, 0)
     end
-    if unit.is_on ~= nil and not unit:is_on() then
+    -- Only a radio that says it is off is off: some devices have no is_on,
+    -- and asking one that lacks it may raise rather than answer nil.
+    local told, on = pcall(function() return unit:is_on() end)
+    if told and on == false then
       return nil
     end
     return unit:get_frequency()
@@ -219,6 +223,12 @@ local function install()
     ours("LuaExportStart", start)
   end
 
+  -- Nothing of ours runs before a frame; the wrapper only keeps a
+  -- neighbour's error there from reaching the game.
+  LuaExportBeforeNextFrame = function()
+    if previousBefore then callPrevious("LuaExportBeforeNextFrame", previousBefore) end
+  end
+
   LuaExportAfterNextFrame = function()
     if previousAfter then callPrevious("LuaExportAfterNextFrame", previousAfter) end
     if running then
@@ -252,10 +262,6 @@ local function install()
     if previousStop then callPrevious("LuaExportStop", previousStop) end
     ours("LuaExportStop", stop)
   end
-
-  -- LuaExportBeforeNextFrame is left as it is: there is nothing to do
-  -- before a frame, and the neighbour's own function stays the cheapest
-  -- chain there is.
 end
 
 local ok, err = pcall(install)
