@@ -29,9 +29,12 @@ int LevelFromSetting(const LogLevelSetting& setting) {
   return 0;
 }
 
-// The log path in UTF-8, or empty when it would not fit the host's path
-// buffer: a cut path could name some other file.
+// The log path in UTF-8, or empty when there is none to trust: a directory
+// the host did not report would put the log in the client's working
+// directory, and a path that does not fit the host's buffer, once cut, could
+// name some other file.
 std::string LogPathFor(std::string_view pluginPath) {
+  if (pluginPath.empty()) return {};
   std::string path(pluginPath);
   for (char& c : path) {
     if (c == kPlatformForeignSeparator) c = kPlatformPathSeparator;
