@@ -287,7 +287,9 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   store_.BuildDataBase(1);
 
   std::atomic<bool> done{false};
-  std::thread builder([&] {
+  // Joined however the test body ends, so a failed ASSERT below does not
+  // leave a joinable thread behind (std::terminate).
+  std::jthread builder([&] {
     for (int i = 0; i < 100; ++i) store_.BuildDataBase(1);
     done = true;
   });
