@@ -69,8 +69,10 @@ void PlatformSocketsStartup();
 void PlatformSocketsCleanup();
 
 // Creates an IPv4 datagram socket bound to any local address on `port`.
-// On failure returns nullptr and sets *stage ("create" or "bind") and
-// *errorCode to the OS error number.
+// On failure returns nullptr, sets *errorCode to the OS error number and
+// *stage to what failed, in words that follow "Cannot" in the log line:
+// "create the UDP socket", "bind the UDP socket", or (Windows) "watch the
+// UDP socket for datagrams".
 PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode);
 
 // Blocks until a datagram arrives or PlatformUdpWake is called. A datagram

@@ -93,10 +93,10 @@ void UDPServer::Run() {
     }
     // Reported once; the retries stay quiet until the port is ours.
     if (!failureReported) {
-      LogMessage(FormatLogMessage("UDPServer : Cannot %s the UDP socket on port %u (error %d), "
-                            "retrying every second",
-                            stage, static_cast<unsigned>(kPort), error),
-              0);
+      LogMessage(FormatLogMessage("UDPServer : Cannot %s on port %u (error %d), "
+                                  "retrying every second",
+                                  stage, static_cast<unsigned>(kPort), error),
+                 0);
       failureReported = true;
     }
     if (!SleepUnlessStopped(kBindRetryMilliseconds)) return;
