@@ -7,7 +7,7 @@
 //   remove CONN              connection CONN disappears
 //   own-client ID            the user's client identifier
 //   fail FUNCTION always|off|N   make a host function fail
-//   load | init | shutdown | unload
+//   load | init | shutdown | unload   (unload shuts a started plugin down first)
 //   status CONN STATUS       connection event (4 = established)
 //   connect CONN             same as "status CONN 4"
 //   send TEXT [N] [MS]       send a datagram to 127.0.0.1:10500, N times MS apart
