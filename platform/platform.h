@@ -80,6 +80,14 @@ PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* error
 UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t capacity,
                              size_t* received, int* errorCode);
 
+// The receive the listener calls: PlatformUdpReceive, unless a test has put
+// a receive of its own in front of it (to make it fail on purpose). Changed
+// only while no listener runs.
+using PlatformUdpReceiveFunction = UdpResult (*)(PlatformUdpSocket* socket, char* buffer,
+                                                 size_t capacity, size_t* received,
+                                                 int* errorCode);
+inline PlatformUdpReceiveFunction g_platformUdpReceive = &PlatformUdpReceive;
+
 // Makes a receive that is blocked, or the next one, return kStopped.
 // Safe to call from another thread while PlatformUdpReceive runs.
 void PlatformUdpWake(PlatformUdpSocket* socket);

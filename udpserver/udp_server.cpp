@@ -108,7 +108,7 @@ void UDPServer::Run() {
     size_t received = 0;
     int error = 0;
     const UdpResult result =
-        PlatformUdpReceive(socket_, receiveArea_, kReceiveBytes, &received, &error);
+        g_platformUdpReceive(socket_, receiveArea_, kReceiveBytes, &received, &error);
     if (result == UdpResult::kStopped) return;
     if (result == UdpResult::kError) {
       // Back off so that a socket failing at once every time never spins a core.
