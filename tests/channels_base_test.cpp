@@ -12,6 +12,7 @@
 
 #include "host/host_functions.h"
 #include "tests/support/log_fixture.h"
+#include "tests/support/process_counts.h"
 #include "tools/host_standin/simulated_host.h"
 
 // Out of memory on demand: while g_allocationsBeforeFailure is N >= 0, the
@@ -252,6 +253,7 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
   };
   host_.SetChannels(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
+  const int handles = CountOwnHandles();
 
   // Fail the first allocation of the build, then the second, and so on until
   // a build gets through.
@@ -274,6 +276,7 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     EXPECT_EQ(store_.AddCDB_item({"stray", 99}), 1);
   }
   EXPECT_GE(failures, 6);  // a record, a name and a log line for each of three channels
+  EXPECT_EQ(CountOwnHandles(), handles);  // no log file left open
   EXPECT_EQ(StoredNames(), (Strings{"Lobby", "251.5", "251.250"}));
 }
 
