@@ -44,6 +44,9 @@ struct Radio {
 constexpr Radio kRadios[] = {{"251000", 10}, {"251500", 11}, {"251250", 12},
                              {"127525", 13}, {"124000", 14}, {"30050", 15},
                              {"399999", 16}, {"225000", 17}, {"243500", 18}};
+// A frequency whose channel the flood never names.
+constexpr Radio kMarker = {"123456", 99};
+constexpr char kMarkerChannelName[] = "123.456";
 
 // A host function the plugin reports at level 0 when it fails, and the report.
 struct ReportedFailure {
@@ -169,23 +172,18 @@ TEST(Stress, FloodWhileTheStoreIsRebuiltAndTheClientFails) {
   ASSERT_EQ(sent, datagrams) << "time limit reached; lower ZOVIK_STRESS_DATAGRAMS";
 
   // The faults end; a last build may have been cut short, so the client
-  // connects once more, and a frequency other than the last switch must move.
+  // connects once more, to a server with the marker's channel added, and a
+  // frequency other than the last switch must move.
   session.host.SetFailureRate(0, kSeed);
+  std::vector<SimulatedChannel> channels = DefaultChannels();
+  channels.push_back({kMarker.channel, kMarkerChannelName});
+  session.host.SetChannels(1, channels);
   session.Connect();
   ++connects;
-  // The flood is worked off once a marker sent after it has been handled:
-  // one thread takes the datagrams in order. The marker names no channel, so
-  // it moves no one; it is sent again until it shows, as a full socket
-  // buffer may drop a copy.
-  const std::string marker = "123456";
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        session.Send(marker);
-        return session.WaitForLogMessage(
-            "UDPServer : Frequency received from DCS World : " + marker, 1, milliseconds(50));
-      },
-      seconds(30)))
-      << "the listener never worked off the flood";
+  // The flood is worked off once the marker, sent after it, has moved the
+  // client: one thread takes the datagrams in order, and no other datagram
+  // names the marker's channel.
+  ASSERT_TRUE(SendUntilIn(session, kMarker)) << "the listener never worked off the flood";
   const size_t floodMoves = session.host.Moves().size();
   const uint64_t lastChannel = session.host.CurrentChannel(1);
   const Radio& last = *std::find_if(std::begin(kRadios), std::end(kRadios),
