@@ -253,8 +253,8 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
   };
   host_.SetChannels(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
-  // The first exception thrown sets up handles the runtime keeps (MinGW's
-  // unwinder): count from after one.
+  // The first exception thrown opens handles the runtime keeps (MinGW under
+  // Wine): count from after one.
   try {
     throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
@@ -281,7 +281,7 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     // The build that failed is over: nothing can be added to it any more.
     EXPECT_EQ(store_.AddCDB_item({"stray", 99}), 1);
   }
-  EXPECT_GE(failures, 6);  // a record, a name and a log line for each of three channels
+  EXPECT_GE(failures, 9);  // at least a name, a record and a log line per channel
   EXPECT_EQ(CountOwnHandles(), handles);  // no log file left open
   EXPECT_EQ(StoredNames(), (Strings{"Lobby", "251.5", "251.250"}));
 }
