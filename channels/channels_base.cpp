@@ -26,6 +26,16 @@ std::string NewChannelMessage(std::string_view name, bool withByteDump) {
   return message;
 }
 
+// What the client hands out is given back with its freeMemory, on every way
+// out of a build.
+struct HostFree {
+  void operator()(void* pointer) const {
+    if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(pointer);
+  }
+};
+template <typename T>
+using HostPointer = std::unique_ptr<T, HostFree>;
+
 }  // namespace
 
 const CDB_item* CDB_snapshot::FindFirst(std::string_view name) const {
@@ -34,56 +44,64 @@ const CDB_item* CDB_snapshot::FindFirst(std::string_view name) const {
 }
 
 int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
-  uint64_t* list = nullptr;
+  uint64_t* listReceived = nullptr;
   if (g_ts3Functions.getChannelList == nullptr ||
-      g_ts3Functions.getChannelList(serverConnectionHandlerID, &list) != kHostOk ||
-      list == nullptr) {
+      g_ts3Functions.getChannelList(serverConnectionHandlerID, &listReceived) != kHostOk ||
+      listReceived == nullptr) {
     LogMessage("CChannelsBase::BuildDataBase : Error getting channel list", 0);
     return -1;
   }
-  if (list[0] == 0) {
+  const HostPointer<uint64_t> list(listReceived);
+  if (list.get()[0] == 0) {
     LogMessage("CChannelsBase::BuildDataBase : No channels", 0);
-    if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(list);
     return -1;
   }
 
-  building_ = std::make_unique<CDB_snapshot>();
-  building_->serverConnectionHandlerID = serverConnectionHandlerID;
-  channelCount_.store(0, std::memory_order_relaxed);
+  auto snapshot = std::make_unique<CDB_snapshot>();
+  snapshot->serverConnectionHandlerID = serverConnectionHandlerID;
   bool complete = true;
-  for (const uint64_t* channel = list; *channel != 0; ++channel) {
-    char* name = nullptr;
-    if (g_ts3Functions.getChannelVariableAsString == nullptr ||
-        g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, *channel,
-                                                  CHANNEL_NAME, &name) != kHostOk ||
-        name == nullptr) {
-      LogMessage("CChannelsBase::BuildDataBase : Error getting channel name", 0);
-      complete = false;
-      break;
+  {
+    // AddCDB_item adds to this snapshot until the scope ends, however it ends.
+    building_ = snapshot.get();
+    struct EndOfBuild {
+      CDB_snapshot*& building;
+      ~EndOfBuild() { building = nullptr; }
+    } endOfBuild{building_};
+
+    for (const uint64_t* channel = list.get(); *channel != 0; ++channel) {
+      char* nameReceived = nullptr;
+      if (g_ts3Functions.getChannelVariableAsString == nullptr ||
+          g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, *channel,
+                                                    CHANNEL_NAME, &nameReceived) != kHostOk ||
+          nameReceived == nullptr) {
+        LogMessage("CChannelsBase::BuildDataBase : Error getting channel name", 0);
+        complete = false;
+        break;
+      }
+      const HostPointer<char> name(nameReceived);
+      CDB_item item;
+      item.name = name.get();
+      item.id = *channel;
+      AddCDB_item(item);
     }
-    CDB_item item;
-    item.name = name;
-    item.id = *channel;
-    AddCDB_item(item);
-    if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(name);
   }
-  if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(list);
 
   // A build cut short is published too, not ready: the records of the
   // previous server must not be switched to any more.
-  building_->ready = complete;
-  Publish(std::move(building_));
+  snapshot->ready = complete;
+  Publish(std::move(snapshot));
   return channelCount();
 }
 
 int CChannelsBase::AddCDB_item(const CDB_item& item) {
+  // Outside a build there is nothing to add to: a published store is read by
+  // the listener without a lock and never changes.
+  if (building_ == nullptr) return channelCount();
   building_->records.push_back(item);
-  const int count = static_cast<int>(building_->records.size());
-  channelCount_.store(count, std::memory_order_relaxed);
   if (g_logFile.Wants(4)) {
     LogMessage(NewChannelMessage(item.name, g_logFile.Wants(5)), 4);
   }
-  return count;
+  return static_cast<int>(building_->records.size());
 }
 
 int CChannelsBase::SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record) {
@@ -123,7 +141,6 @@ void CChannelsBase::Clear() {
     std::lock_guard<std::mutex> guard(currentLock_);
     old.swap(current_);
   }
-  building_.reset();
   channelCount_.store(0, std::memory_order_relaxed);
   generation_.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -132,12 +149,16 @@ void CChannelsBase::Publish(std::unique_ptr<CDB_snapshot> snapshot) {
   for (size_t i = 0; i < snapshot->records.size(); ++i) {
     snapshot->firstByName.emplace(snapshot->records[i].name, i);  // keeps the first
   }
+  // The shared owner is allocated before the current store is let go, so
+  // running out of memory here leaves that store in place.
+  std::shared_ptr<CDB_snapshot> published(std::move(snapshot));
   std::shared_ptr<const CDB_snapshot> old;
   {
     std::lock_guard<std::mutex> guard(currentLock_);
-    snapshot->generation = generation_.load(std::memory_order_relaxed) + 1;
+    published->generation = generation_.load(std::memory_order_relaxed) + 1;
     old = std::move(current_);
-    current_ = std::move(snapshot);
+    current_ = std::move(published);
+    channelCount_.store(static_cast<int>(current_->records.size()), std::memory_order_relaxed);
     generation_.store(current_->generation, std::memory_order_release);
   }
   // `old` is released here, or later by the listener if it still holds it.

@@ -21,6 +21,14 @@ struct CDB_item {
 // The records of one build. Never changed once published, so the listener
 // can read it without a lock for as long as it holds a reference.
 struct CDB_snapshot {
+  CDB_snapshot() = default;
+  // firstByName points into this snapshot's own records: a copy or a move
+  // would carry views into the original.
+  CDB_snapshot(const CDB_snapshot&) = delete;
+  CDB_snapshot& operator=(const CDB_snapshot&) = delete;
+  CDB_snapshot(CDB_snapshot&&) = delete;
+  CDB_snapshot& operator=(CDB_snapshot&&) = delete;
+
   uint64_t serverConnectionHandlerID = 0;
   uint64_t generation = 0;        // which publication this is
   std::vector<CDB_item> records;  // in the client's list order
@@ -37,11 +45,14 @@ class CChannelsBase {
  public:
   // Host's thread. Reads connection `serverConnectionHandlerID`'s channels
   // into a new store and publishes it. Returns -1 when the list cannot be
-  // read or is empty (the previous store stays), else channelCount().
+  // read or is empty (the previous store stays), else channelCount(). An
+  // exception (out of memory) leaves the previous store in place; the
+  // client's list and names are released whichever way the build ends.
   int BuildDataBase(uint64_t serverConnectionHandlerID);
 
   // Host's thread, during a build: adds a copy of `item` to the store being
-  // built. Returns the new channel count.
+  // built and returns that store's record count. Outside a build it does
+  // nothing (a published store never changes) and returns channelCount().
   int AddCDB_item(const CDB_item& item);
 
   // Listener thread. Asks the client to move the own client into `record` on
@@ -53,7 +64,7 @@ class CChannelsBase {
 
   // 1 when the latest store may be used for switching.
   int ready() const;
-  // Records in the latest build.
+  // Records in the latest published store.
   int channelCount() const { return channelCount_.load(std::memory_order_relaxed); }
   // Changes with every published store; cheap enough for every datagram.
   uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
@@ -66,7 +77,7 @@ class CChannelsBase {
 
   mutable std::mutex currentLock_;  // guards current_ (the pointer, not the store)
   std::shared_ptr<const CDB_snapshot> current_;
-  std::unique_ptr<CDB_snapshot> building_;  // host's thread only
+  CDB_snapshot* building_ = nullptr;  // host's thread only; set during a build
   std::atomic<int> channelCount_{0};
   std::atomic<uint64_t> generation_{0};
 };

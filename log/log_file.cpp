@@ -29,9 +29,12 @@ int LevelFromSetting(const LogLevelSetting& setting) {
   return 0;
 }
 
-// The log path in UTF-8, or empty when it would not fit the host's path
-// buffer: a cut path could name some other file.
+// The log path in UTF-8, or empty when there is none to trust: a directory
+// the host did not report would put the log in the client's working
+// directory, and a path that does not fit the host's buffer, once cut, could
+// name some other file.
 std::string LogPathFor(std::string_view pluginPath) {
+  if (pluginPath.empty()) return {};
   std::string path(pluginPath);
   for (char& c : path) {
     if (c == kPlatformForeignSeparator) c = kPlatformPathSeparator;
@@ -111,14 +114,16 @@ int CLogFile::Write(std::wstring_view message, int level) {
 
   std::lock_guard<std::mutex> guard(lock_);
   if (logFileName_.empty()) return -1;
-  FILE* file = PlatformOpenFile(logFileName_, L"ab");
-  if (file == nullptr) return -1;
   const LocalTime t = PlatformLocalTime();
   char line[64];
   const int prefixLength =
       std::snprintf(line, sizeof line, "[%04d-%02d-%02d %02d:%02d:%02d.%03d][L%02d] ", t.year,
                     t.month, t.day, t.hour, t.minute, t.second, t.millisecond, level);
+  // The line is whole before the file is opened: running out of memory for
+  // it must not leave the file open.
   body.insert(0, line, std::clamp<size_t>(prefixLength < 0 ? 0 : prefixLength, 0, sizeof line - 1));
+  FILE* file = PlatformOpenFile(logFileName_, L"ab");
+  if (file == nullptr) return -1;
   // One write per line, so a line is never split between writers.
   std::fwrite(body.data(), 1, body.size(), file);
   std::fclose(file);

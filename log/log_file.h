@@ -15,7 +15,8 @@ class CLogFile {
  public:
   // Reads the level from the platform's setting and recreates
   // <pluginPath>zovik_plugin/zovik_plugin.log. `pluginPath` is the host's UTF-8
-  // plugin directory. Without a file nothing is logged and logLevel stays 0.
+  // plugin directory. Without a file nothing is logged and logLevel stays 0;
+  // an empty directory gives no file.
   // Called on the host's thread before the listener starts.
   void Open(std::string_view pluginPath);
 

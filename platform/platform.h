@@ -75,14 +75,24 @@ void PlatformSocketsStartup();
 void PlatformSocketsCleanup();
 
 // Creates an IPv4 datagram socket bound to any local address on `port`.
-// On failure returns nullptr and sets *stage ("create" or "bind") and
-// *errorCode to the OS error number.
+// On failure returns nullptr, sets *errorCode to the OS error number and
+// *stage to what failed, in words that follow "Cannot" in the log line:
+// "create the UDP socket", "bind the UDP socket", or (Windows) "watch the
+// UDP socket for datagrams".
 PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode);
 
 // Blocks until a datagram arrives or PlatformUdpWake is called. A datagram
 // longer than `capacity` is delivered as its first `capacity` bytes.
 UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t capacity,
                              size_t* received, int* errorCode);
+
+// The receive the listener calls: PlatformUdpReceive, unless a test has put
+// a receive of its own in front of it (to make it fail on purpose). Changed
+// only while no listener runs.
+using PlatformUdpReceiveFunction = UdpResult (*)(PlatformUdpSocket* socket, char* buffer,
+                                                 size_t capacity, size_t* received,
+                                                 int* errorCode);
+inline PlatformUdpReceiveFunction g_platformUdpReceive = &PlatformUdpReceive;
 
 // Makes a receive that is blocked, or the next one, return kStopped.
 // Safe to call from another thread while PlatformUdpReceive runs.

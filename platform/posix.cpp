@@ -146,7 +146,7 @@ void PlatformSocketsCleanup() {}
 PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode) {
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    *stage = "create";
+    *stage = "create the UDP socket";
     *errorCode = errno;
     return nullptr;
   }
@@ -155,7 +155,7 @@ PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* error
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(port);
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    *stage = "bind";
+    *stage = "bind the UDP socket";
     *errorCode = errno;
     ::close(fd);
     return nullptr;

@@ -231,7 +231,7 @@ void PlatformSocketsCleanup() { WSACleanup(); }
 PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode) {
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) {
-    *stage = "create";
+    *stage = "create the UDP socket";
     *errorCode = WSAGetLastError();
     return nullptr;
   }
@@ -245,7 +245,7 @@ PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* error
   setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
              sizeof exclusive);
   if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    *stage = "bind";
+    *stage = "bind the UDP socket";
     *errorCode = WSAGetLastError();
     closesocket(s);
     return nullptr;
@@ -254,7 +254,7 @@ PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* error
   HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (readable == WSA_INVALID_EVENT || stop == nullptr ||
       WSAEventSelect(s, readable, FD_READ) != 0) {
-    *stage = "event";
+    *stage = "watch the UDP socket for datagrams";
     *errorCode = WSAGetLastError();
     if (readable != WSA_INVALID_EVENT) WSACloseEvent(readable);
     if (stop != nullptr) CloseHandle(stop);

@@ -120,8 +120,8 @@ stand-in and runs, in one program:
   replaced by a directory, while the plugin runs: moves go on, and lines come
   back once the file can be written again.
 - **port held by another process**: a child process holds UDP 10500 at start;
-  the plugin reports it once, binds when the child exits, and a frequency moves
-  the client.
+  the plugin reports it once, binds when the test has ended the child, and a
+  frequency moves the client.
 
 Faults are injected at getChannelList / getChannelVariableAsString /
 getClientID / requestClientMove.

@@ -12,16 +12,50 @@ namespace {
 
 const std::string kE = "Fr\xC3\xA9quences ";
 
-// The plan over the whole band, 1 kHz apart, names every accepted frequency
-// exactly as the plugin will look it up.
-TEST(ChannelPlan, NamesAreThePluginsOwnForEveryAcceptedFrequency) {
-  const auto plan = BuildChannelPlan(0, 500000, 1);
-  size_t frequencies = 0;
-  for (const ChannelPlanEntry& entry : plan) {
-    for (int32_t frequency : entry.frequencies) {
-      ASSERT_EQ(entry.name, std::string(FrequencyToChannelName(frequency).view())) << frequency;
-      ++frequencies;
+struct PlanCase {
+  int32_t from, to, step;
+  std::vector<ChannelPlanEntry> plan;
+};
+
+// Small bands across the naming rule's edges, each plan written out by hand.
+TEST(ChannelPlan, SmallBandsGiveTheseNames) {
+  const PlanCase cases[] = {
+      // The lowest accepted frequency; below it nothing.
+      {29990, 30001, 1, {{kE + "30", {30001}}}},
+      // Hundreds digit 0: whole MHz; tens 0: one decimal, the units digit
+      // with it; otherwise three decimals.
+      {251080, 251125, 5,
+       {{kE + "251", {251080, 251085, 251090, 251095}},
+        {"251.1", {251100, 251105}},
+        {"251.110", {251110}},
+        {"251.115", {251115}},
+        {"251.120", {251120}},
+        {"251.125", {251125}}}},
+      // Across a megahertz; a whole-MHz name gathers every frequency it serves.
+      {124950, 125100, 25,
+       {{"124.950", {124950}},
+        {"124.975", {124975}},
+        {kE + "125", {125000, 125025, 125050, 125075}},
+        {"125.1", {125100}}}},
+      // The highest accepted frequency; above it nothing.
+      {399990, 400005, 9, {{"399.990", {399990}}, {"399.999", {399999}}}},
+  };
+  for (const PlanCase& c : cases) {
+    SCOPED_TRACE(c.from);
+    const std::vector<ChannelPlanEntry> plan = BuildChannelPlan(c.from, c.to, c.step);
+    ASSERT_EQ(plan.size(), c.plan.size());
+    for (size_t i = 0; i < plan.size(); ++i) {
+      EXPECT_EQ(plan[i].name, c.plan[i].name);
+      EXPECT_EQ(plan[i].frequencies, c.plan[i].frequencies) << c.plan[i].name;
     }
+  }
+}
+
+// Over the whole band, 1 kHz apart, every accepted frequency is served once.
+TEST(ChannelPlan, EveryAcceptedFrequencyIsServedOnce) {
+  size_t frequencies = 0;
+  for (const ChannelPlanEntry& entry : BuildChannelPlan(0, 500000, 1)) {
+    frequencies += entry.frequencies.size();
   }
   EXPECT_EQ(frequencies, static_cast<size_t>(kHighestFrequency - kLowestFrequency + 1));
 }

@@ -3,15 +3,55 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "host/host_functions.h"
 #include "tests/support/log_fixture.h"
+#include "tests/support/process_counts.h"
 #include "tools/host_standin/simulated_host.h"
 
+// Out of memory on demand: while g_allocationsBeforeFailure is N >= 0, the
+// allocation after the next N throws std::bad_alloc (once). Every global new
+// and delete of this program is replaced.
 namespace {
+std::atomic<long> g_allocationsBeforeFailure{-1};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_allocationsBeforeFailure.load() >= 0 && g_allocationsBeforeFailure.fetch_sub(1) == 0) {
+    throw std::bad_alloc();
+  }
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* pointer) noexcept { std::free(pointer); }
+void operator delete[](void* pointer) noexcept { std::free(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer); }
+
+namespace {
+
+static_assert(!std::is_copy_constructible_v<CDB_snapshot> &&
+                  !std::is_copy_assignable_v<CDB_snapshot> &&
+                  !std::is_move_constructible_v<CDB_snapshot> &&
+                  !std::is_move_assignable_v<CDB_snapshot>,
+              "a snapshot's name index points into its own records");
 
 using Strings = std::vector<std::string>;
 const std::string kFr251 = "Fr\xC3\xA9quences 251";
@@ -178,6 +218,74 @@ TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
                      "CChannelsBase::SwitchChannel : Error moving client into channel channel"}));
 }
 
+TEST_F(ChannelsBaseTest, AddingOutsideABuildChangesNothing) {
+  LogInTempDirectory log(4);
+  const CDB_item stray{"stray", 99};
+  EXPECT_EQ(store_.AddCDB_item(stray), 0);
+  EXPECT_EQ(store_.Current(), nullptr);
+  host_.SetChannels(1, {{10, kFr251}});
+  ASSERT_EQ(store_.BuildDataBase(1), 1);
+  EXPECT_EQ(store_.AddCDB_item(stray), 1);
+  EXPECT_EQ(StoredNames(), Strings{kFr251});
+  EXPECT_EQ(log.Messages(4), Strings{"CChannelsBase::AddCDB_item : new channel : [" + kFr251 + "]"});
+}
+
+// The client's functions are C and never throw: no failure is injected
+// while one of them runs.
+struct InjectionPaused {
+  InjectionPaused() : saved(g_allocationsBeforeFailure.exchange(-1)) {}
+  ~InjectionPaused() { g_allocationsBeforeFailure = saved; }
+  long saved;
+};
+
+TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
+  LogInTempDirectory log(5);  // the record lines allocate too
+  host_.SetChannels(1, {{10, kFr251}});
+  ASSERT_EQ(store_.BuildDataBase(1), 1);
+  const auto before = store_.Current();
+  g_ts3Functions.getChannelList = [](uint64_t connection, uint64_t** result) {
+    InjectionPaused paused;
+    return SimulatedHost::GetChannelList(connection, result);
+  };
+  g_ts3Functions.getChannelVariableAsString = [](uint64_t connection, uint64_t channel,
+                                                 size_t flag, char** result) {
+    InjectionPaused paused;
+    return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
+  };
+  host_.SetChannels(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
+  // The first exception thrown opens handles the runtime keeps (MinGW under
+  // Wine): count from after one.
+  try {
+    throw std::bad_alloc();
+  } catch (const std::bad_alloc&) {
+  }
+  const int handles = CountOwnHandles();
+
+  // Fail the first allocation of the build, then the second, and so on until
+  // a build gets through.
+  long failures = 0;
+  for (;; ++failures) {
+    g_allocationsBeforeFailure = failures;
+    bool thrown = false;
+    try {
+      store_.BuildDataBase(1);
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
+    const bool injected = g_allocationsBeforeFailure.exchange(-1) < 0;
+    if (!injected) break;
+    EXPECT_TRUE(thrown) << "allocation " << failures;
+    EXPECT_EQ(host_.OutstandingAllocations(), 0) << "allocation " << failures;
+    EXPECT_EQ(store_.Current(), before) << "allocation " << failures;
+    EXPECT_EQ(store_.channelCount(), 1);
+    // The build that failed is over: nothing can be added to it any more.
+    EXPECT_EQ(store_.AddCDB_item({"stray", 99}), 1);
+  }
+  EXPECT_GE(failures, 9);  // at least a name, a record and a log line per channel
+  EXPECT_EQ(CountOwnHandles(), handles);  // no log file left open
+  EXPECT_EQ(StoredNames(), (Strings{"Lobby", "251.5", "251.250"}));
+}
+
 // The listener reads the store while connection events rebuild it.
 TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   LogInTempDirectory log(0);
@@ -188,7 +296,9 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   store_.BuildDataBase(1);
 
   std::atomic<bool> done{false};
-  std::thread builder([&] {
+  // Joined however the test body ends, so a failed ASSERT below does not
+  // leave a joinable thread behind (std::terminate).
+  std::jthread builder([&] {
     for (int i = 0; i < 100; ++i) store_.BuildDataBase(1);
     done = true;
   });

@@ -154,6 +154,19 @@ TEST_F(LogFileTest, MissingLogFolderMeansNoLogAndQuietWrites) {
   EXPECT_TRUE(fs::is_empty(bare.path()));
 }
 
+TEST_F(LogFileTest, EmptyDirectoryMeansNoLogRatherThanOneInTheWorkingDirectory) {
+  SetLogLevelText(L"5");
+  PluginDirectory working;  // with a log folder, so a relative path would work
+  const fs::path before = fs::current_path();
+  fs::current_path(working.directory.path());
+  CLogFile log;
+  log.Open("");
+  fs::current_path(before);
+  EXPECT_TRUE(log.FileName().empty());
+  EXPECT_EQ(log.logLevel.load(), 0);
+  EXPECT_FALSE(fs::exists(working.LogPath()));
+}
+
 TEST_F(LogFileTest, ForeignSeparatorsAreRewritten) {
   RemoveLogLevel();
   PluginDirectory plugin;

@@ -11,6 +11,7 @@
 #include "host/client_api.h"
 #include "platform/platform.h"
 #include "tests/support/plugin_session.h"
+#include "tests/support/process_counts.h"
 
 namespace {
 
@@ -184,7 +185,8 @@ TEST_F(PluginSwitchTest, RepeatOfASuccessfulSwitchIsDropped) {
   StartAt(3);
   s().Connect();
   Sync(s(), "251000");
-  // The user moves away by hand; the steady radio must not pull them back.
+  // The steady radio repeats the frequency: no move, so a user who moved
+  // away by hand is not pulled back.
   s().Send("251000");
   s().Send(" 251000\n");
   Sync(s(), "251500");
@@ -342,7 +344,7 @@ TEST_F(PluginSwitchTest, OnlyTheFirst576BytesOfADatagramAreRead) {
   // The digits end exactly at byte 576.
   Sync(s(), std::string(570, ' ') + "127525");
   EXPECT_EQ(s().host.Moves().back().channelName, "127.525");
-  // One byte further, the last digit is cut: 12752 is out of band.
+  // One byte further, the last digit is cut: 25150 is out of band.
   s().Send(std::string(571, ' ') + "251500");
   // A datagram far beyond the area still counts by its first bytes.
   Sync(s(), "251000" + std::string(5000, 'x'));
@@ -391,7 +393,14 @@ TEST(PluginLifecycle, ShutdownBeforeTheListenerBindsReturns) {
   PortHolder holder;
   PluginSession session(0);
   ASSERT_TRUE(session.Start());
+  // The listener is waiting to bind again.
+  ASSERT_TRUE(session.WaitForLogPrefix("UDPServer : Cannot bind the UDP socket", 1));
+  const int threads = CountOwnThreads();
   session.Shutdown();  // must not wait for the port
+  // The listener is gone when shutdown returns, without having started.
+  EXPECT_EQ(CountOwnThreads(), threads - 1);
+  EXPECT_FALSE(session.WaitForListener(std::chrono::milliseconds(0)));
+  EXPECT_EQ(session.TaggedMessages().back(), "L0 PLUGIN: shutdown");
 }
 
 TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {

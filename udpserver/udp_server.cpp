@@ -93,10 +93,10 @@ void UDPServer::Run() {
     }
     // Reported once; the retries stay quiet until the port is ours.
     if (!failureReported) {
-      LogMessage(FormatLogMessage("UDPServer : Cannot %s the UDP socket on port %u (error %d), "
-                            "retrying every second",
-                            stage, static_cast<unsigned>(kPort), error),
-              0);
+      LogMessage(FormatLogMessage("UDPServer : Cannot %s on port %u (error %d), "
+                                  "retrying every second",
+                                  stage, static_cast<unsigned>(kPort), error),
+                 0);
       failureReported = true;
     }
     if (!SleepUnlessStopped(kBindRetryMilliseconds)) return;
@@ -108,7 +108,7 @@ void UDPServer::Run() {
     size_t received = 0;
     int error = 0;
     const UdpResult result =
-        PlatformUdpReceive(socket_, receiveArea_, kReceiveBytes, &received, &error);
+        g_platformUdpReceive(socket_, receiveArea_, kReceiveBytes, &received, &error);
     if (result == UdpResult::kStopped) return;
     if (result == UdpResult::kError) {
       // Back off so that a socket failing at once every time never spins a core.

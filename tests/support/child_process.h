@@ -24,6 +24,10 @@ class ChildProcess {
   // when it is still running or was never started.
   int Wait(std::chrono::milliseconds timeout);
 
+  // Ends the child at once and returns when it is gone, with whatever it
+  // held released. Does nothing when no child runs.
+  void Kill();
+
  private:
   intptr_t process_ = 0;  // pid (Linux) or process HANDLE (Windows); 0: none
 };

@@ -10,10 +10,13 @@
 
 extern char** environ;
 
-ChildProcess::~ChildProcess() {
+ChildProcess::~ChildProcess() { Kill(); }
+
+void ChildProcess::Kill() {
   if (process_ == 0) return;
   kill(static_cast<pid_t>(process_), SIGKILL);
   waitpid(static_cast<pid_t>(process_), nullptr, 0);
+  process_ = 0;
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& arguments, std::string* error) {

@@ -6,11 +6,14 @@ namespace {
 HANDLE Handle(intptr_t process) { return reinterpret_cast<HANDLE>(process); }
 }  // namespace
 
-ChildProcess::~ChildProcess() {
+ChildProcess::~ChildProcess() { Kill(); }
+
+void ChildProcess::Kill() {
   if (process_ == 0) return;
   TerminateProcess(Handle(process_), 1);
   WaitForSingleObject(Handle(process_), 5000);
   CloseHandle(Handle(process_));
+  process_ = 0;
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& arguments, std::string* error) {

@@ -17,6 +17,15 @@ bool Fail(const std::string& message) {
   return false;
 }
 
+// Shuts a started plugin down, as the client does before it unloads one;
+// false when there was nothing to shut down.
+bool ShutDownIfStarted(HostSession& session) {
+  if (!session.library.loaded() || !session.initialized) return false;
+  session.library.exports().shutdown();
+  session.initialized = false;
+  return true;
+}
+
 bool Load(HostSession& session) {
   std::string error;
   if (!session.library.Load(session.pluginPath, &error)) return Fail(error);
@@ -130,6 +139,8 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     session.initialized = false;
     std::printf("shutdown returned\n");
   } else if (command == "unload") {
+    // Unloading the code under a running listener would crash the stand-in.
+    if (ShutDownIfStarted(session)) std::printf("shutdown returned\n");
     session.library.Unload();
     std::printf("unloaded\n");
   } else if (command == "print-log") {
@@ -161,12 +172,12 @@ int RunScript(std::istream& script, HostSession& session) {
     const bool ok = Run(command, arguments, session);
     std::fflush(stdout);
     if (!ok) {
-      if (session.library.loaded() && session.initialized) session.library.exports().shutdown();
+      ShutDownIfStarted(session);
       return 1;
     }
   }
   // Never leave the listener running behind an unloaded library.
-  if (session.library.loaded() && session.initialized) session.library.exports().shutdown();
+  ShutDownIfStarted(session);
   session.library.Unload();
   return 0;
 }

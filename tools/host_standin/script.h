@@ -7,7 +7,7 @@
 //   remove CONN              connection CONN disappears
 //   own-client ID            the user's client identifier
 //   fail FUNCTION always|off|N   make a host function fail
-//   load | init | shutdown | unload
+//   load | init | shutdown | unload   (unload shuts a started plugin down first)
 //   status CONN STATUS       CONN's status becomes STATUS (0 = disconnected,
 //                            4 = established), and the plugin is told
 //   connect CONN             same as "status CONN 4"
