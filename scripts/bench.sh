@@ -166,7 +166,7 @@ game_figure "G5 chain, Wine" chain_row "$wine_build" "$win/zovik_host.exe" cmake
   cat "$work/plugin.md"
   echo "## Game side: the DCS World export script"
   echo
-  echo "Written by \`sh scripts/bench.sh dcs\` on $(date -u '+%Y-%m-%d %H:%M UTC'); load average"
+  echo "Written by \`sh scripts/bench.sh$([ "$mode" = dcs ] && echo ' dcs')\` on $(date -u '+%Y-%m-%d %H:%M UTC'); load average"
   echo "before, after: $game_load_before; $(cut -d ' ' -f 1-3 /proc/loadavg). $(lua5.1 -v 2>&1 | cut -d ' ' -f 1-2)."
   if awk -v load="${game_load_before%% *}" 'BEGIN { exit !(load > 1) }'; then
     echo "Other work was running on the machine during these figures (see the load"
