@@ -26,16 +26,6 @@ std::string NewChannelMessage(std::string_view name, bool withByteDump) {
   return message;
 }
 
-// What the client hands out is given back with its freeMemory, on every way
-// out of a build.
-struct HostFree {
-  void operator()(void* pointer) const {
-    if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(pointer);
-  }
-};
-template <typename T>
-using HostPointer = std::unique_ptr<T, HostFree>;
-
 }  // namespace
 
 const CDB_item* CDB_snapshot::FindFirst(std::string_view name) const {

@@ -4,9 +4,21 @@
 // both threads. A null member is treated as a failed call.
 #pragma once
 
+#include <memory>
+
 #include "host/ts3_plugin_api.h"
 
 extern TS3Functions g_ts3Functions;
+
+// Memory the client handed out (lists, strings), given back with its
+// freeMemory however the holder's scope ends.
+struct HostFree {
+  void operator()(void* pointer) const {
+    if (g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(pointer);
+  }
+};
+template <typename T>
+using HostPointer = std::unique_ptr<T, HostFree>;
 
 // The plugin directory as the client reports it, through the getPluginPath
 // of the API answered to the client. Empty text when the client gives none.

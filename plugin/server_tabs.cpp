@@ -8,20 +8,6 @@ namespace {
 
 enum class Search { kFound, kNone, kQueryFailed };
 
-// Every list the client hands out goes back to it, also on the way out of
-// an exception.
-class ClientList {
- public:
-  ~ClientList() {
-    if (list_ != nullptr && g_ts3Functions.freeMemory != nullptr) g_ts3Functions.freeMemory(list_);
-  }
-  uint64_t** out() { return &list_; }
-  const uint64_t* get() const { return list_; }
-
- private:
-  uint64_t* list_ = nullptr;
-};
-
 // 1 established, 0 not, -1 the client could not tell (logged).
 int IsEstablished(uint64_t connection) {
   int status = STATUS_DISCONNECTED;
@@ -47,13 +33,14 @@ Search FindEstablishedConnection(uint64_t excluded, uint64_t* found) {
       return Search::kFound;
     }
   }
-  ClientList connections;
+  uint64_t* listReceived = nullptr;
   if (g_ts3Functions.getServerConnectionHandlerList == nullptr ||
-      g_ts3Functions.getServerConnectionHandlerList(connections.out()) != kHostOk ||
-      connections.get() == nullptr) {
+      g_ts3Functions.getServerConnectionHandlerList(&listReceived) != kHostOk ||
+      listReceived == nullptr) {
     LogMessage("FindEstablishedConnection : Error getting server connection list", 0);
     return Search::kQueryFailed;
   }
+  const HostPointer<uint64_t> connections(listReceived);
   for (const uint64_t* connection = connections.get(); *connection != 0; ++connection) {
     if (*connection == excluded || *connection == current) continue;
     const int established = IsEstablished(*connection);
