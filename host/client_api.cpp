@@ -2,15 +2,8 @@
 
 #include <atomic>
 #include <iterator>
-#include <tuple>
-
-#include "platform/platform.h"
 
 namespace {
-
-bool operator<(const ProgramVersion& a, const ProgramVersion& b) {
-  return std::tie(a.major, a.minor, a.patch, a.build) < std::tie(b.major, b.minor, b.patch, b.build);
-}
 
 // From `from` on (up to the next row) a client accepts `api`. Where a client
 // accepts two versions we answer its newer one, the API of the SDK it was
@@ -40,7 +33,7 @@ int ApiVersionForClient(const ProgramVersion* version) {
   if (version == nullptr) return std::prev(std::end(kApiByClient))->api;
   int api = kApiByClient[0].api;
   for (const ApiFrom& row : kApiByClient) {
-    if (!(*version < row.from)) api = row.api;
+    if (*version >= row.from) api = row.api;
   }
   return api;
 }

@@ -4,12 +4,7 @@
 // answer follows the version of the program the library was loaded into.
 #pragma once
 
-#include <cstdint>
-
-// A program's four-part file version, as in 3.5.6.0.
-struct ProgramVersion {
-  uint16_t major = 0, minor = 0, patch = 0, build = 0;
-};
+#include "platform/platform.h"
 
 // The API a client of `version` accepts; 26 (the current clients') when the
 // version is unknown (null) or newer than any we know.

@@ -3,6 +3,7 @@
 // exactly one of them, so the code above this layer carries no #if.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +22,11 @@ struct LogLevelSetting {
 LogLevelSetting PlatformReadLogLevelSetting();
 
 // ---- The program that loaded us ----------------------------------------------
-struct ProgramVersion;
+// A program's four-part file version, as in 3.5.6.0; compares part by part.
+struct ProgramVersion {
+  uint16_t major = 0, minor = 0, patch = 0, build = 0;
+  auto operator<=>(const ProgramVersion&) const = default;
+};
 // The file version of the process's executable (Windows: its version
 // resource). False where there is none (every other platform).
 bool PlatformHostProgramVersion(ProgramVersion* version);

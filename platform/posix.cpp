@@ -1,8 +1,6 @@
 // Linux backend of platform.h.
 #include "platform/platform.h"
 
-#include "host/client_api.h"
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>

@@ -10,7 +10,6 @@
 #include <cwchar>
 #include <vector>
 
-#include "host/client_api.h"
 
 const char kPlatformNewline[] = "\r\n";
 const char kPlatformPathSeparator = '\\';
@@ -121,7 +120,8 @@ bool PlatformHostProgramVersion(ProgramVersion* version) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
   if (!api.query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
-      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != 0xFEEF04BD) {
+      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO) ||
+      fixed->dwSignature != 0xFEEF04BD) {
     return false;
   }
   version->major = HIWORD(fixed->dwFileVersionMS);

@@ -1,6 +1,5 @@
 #include "tools/host_standin/client_profile.h"
 
-#include <tuple>
 
 #include "host/client_api.h"
 #include "platform/platform.h"
@@ -25,10 +24,6 @@ constexpr Release kReleases[] = {
     {{3, 6, 0, 0}, 26, 26, 230},
 };
 
-bool Before(const ProgramVersion& a, const ProgramVersion& b) {
-  return std::tie(a.major, a.minor, a.patch, a.build) < std::tie(b.major, b.minor, b.patch, b.build);
-}
-
 }  // namespace
 
 std::string ClientProfile::Refusal(int api) const {
@@ -45,7 +40,7 @@ ClientProfile ClientProfileFor(const ProgramVersion* version) {
   // Older than any client with plugins: loads nothing.
   ClientProfile profile{"", 0, -1, 209};
   for (const Release& release : kReleases) {
-    if (!Before(*version, release.from)) {
+    if (*version >= release.from) {
       profile = {"", release.minimumApi, release.currentApi, release.tableSlots};
     }
   }
