@@ -146,15 +146,17 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
 
   if (g_logFile.Wants(3)) {
     LogMessage(FormatLogMessage("UDPServer : Frequency received from DCS World : %u",
-                          static_cast<unsigned>(frequency)),
-            3);
+                                static_cast<unsigned>(frequency)),
+               3);
   }
 
   const std::shared_ptr<const CDB_snapshot> store = g_channelsBase.Current();
   if (store == nullptr || !store->ready) return;
 
   const ChannelName name = FrequencyToChannelName(frequency);
-  if (g_logFile.Wants(5)) LogMessage(FormatLogMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
+  if (g_logFile.Wants(5)) {
+    LogMessage(FormatLogMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
+  }
 
   const CDB_item* target = store->FindFirst(name.view());
   if (target == nullptr) return;
