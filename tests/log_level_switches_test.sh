@@ -7,15 +7,12 @@ set -eu
 registry=$1
 host=$2
 shift 2
+. "$(dirname "$0")/support/host_path.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/plugins/zovik_plugin"
-if [ "$#" -gt 0 ]; then
-  plugin_dir="$("$@" winepath -w "$work/plugins" | tr -d '\r')\\"
-else
-  plugin_dir="$work/plugins/"
-fi
+plugin_dir=$(plugin_dir_for "$work/plugins" "$@")
 log="$work/plugins/zovik_plugin/zovik_plugin.log"
 
 start_plugin() {
@@ -43,7 +40,7 @@ if [ "$#" -gt 0 ]; then
               "zovik-log-level-default.reg:Initialize Log file with 0 level"; do
     file=${case%%:*}
     expected=${case#*:}
-    "$@" regedit /s "$("$@" winepath -w "$registry/$file" | tr -d '\r')"
+    "$@" regedit /s "$(host_path "$registry/$file" "$@")"
     start_plugin "$@"
     check "$file" "$expected"
   done

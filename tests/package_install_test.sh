@@ -9,6 +9,7 @@ library=$2
 host=$3
 shift 3
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/support/host_path.sh"
 
 cmake -DPACKAGE="$package" -DLIBRARY_NAME="$library" -P "$here/check_package.cmake"
 
@@ -20,13 +21,8 @@ test -f "$plugins/$library"
 test -d "$plugins/zovik_plugin"
 
 # Under Wine the stand-in needs Windows paths.
-if [ "$#" -gt 0 ]; then
-  plugin_path=$("$@" winepath -w "$plugins/$library" | tr -d '\r')
-  plugin_dir="$("$@" winepath -w "$plugins" | tr -d '\r')\\"
-else
-  plugin_path="$plugins/$library"
-  plugin_dir="$plugins/"
-fi
+plugin_path=$(host_path "$plugins/$library" "$@")
+plugin_dir=$(plugin_dir_for "$plugins" "$@")
 
 output=$(printf '%s\n' load init "channels 1" "connect 1" "send 251000 20 50" \
   "wait-moves 1 10000" shutdown unload |
@@ -43,7 +39,7 @@ grep -q "PLUGIN: shutdown" "$log"
 # The game-side setup runs from where the package put it, on its own.
 if [ "$#" -gt 0 ]; then
   mkdir "$work/Saved Games"
-  saved_games=$("$@" winepath -w "$work/Saved Games" | tr -d '\r')
+  saved_games=$(host_path "$work/Saved Games" "$@")
   setup_output=$("$@" "$plugins/zovik_plugin/zovik_dcs_setup.exe" uninstall \
     --saved-games "$saved_games" </dev/null | tr -d '\r')
   printf '%s\n' "$setup_output"

@@ -10,15 +10,12 @@ lua=$1
 host=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/host_path.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/plugins/zovik_plugin"
-if [ "$#" -gt 0 ]; then
-  plugin_dir="$("$@" winepath -w "$work/plugins" | tr -d '\r')\\"
-else
-  plugin_dir="$work/plugins/"
-fi
+plugin_dir=$(plugin_dir_for "$work/plugins" "$@")
 
 # The stand-in reads its commands from a pipe: it keeps the user connected
 # until the game side has seen every move, then shuts down.

@@ -1,0 +1,22 @@
+# Sourced by the shell tests that run a program of ours, natively or under an
+# emulator (Wine): paths as that program sees them.
+#   host_path PATH [EMULATOR...]        the path, in Windows form under Wine
+#   plugin_dir_for DIR [EMULATOR...]    DIR as the stand-in reports the plugin
+#                                       directory: ending with a separator
+host_path() {
+  path=$1
+  shift
+  if [ "$#" -gt 0 ]; then
+    "$@" winepath -w "$path" | tr -d '\r'
+  else
+    printf '%s\n' "$path"
+  fi
+}
+
+plugin_dir_for() {
+  if [ "$#" -gt 1 ]; then
+    printf '%s\\' "$(host_path "$@")"
+  else
+    printf '%s/' "$1"
+  fi
+}
