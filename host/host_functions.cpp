@@ -18,7 +18,8 @@ void HostGetPluginPath(char* path, size_t size) {
   if (g_ts3Functions.getPluginPath == nullptr) return;
   // The client's function has the form of the API we answered it.
   if (PluginApiVersion() >= 21) {
-    reinterpret_cast<GetPluginPathApi21>(g_ts3Functions.getPluginPath)(path, size, pluginID.c_str());
+    reinterpret_cast<GetPluginPathApi21>(g_ts3Functions.getPluginPath)(path, size,
+                                                                       pluginID.c_str());
   } else {
     reinterpret_cast<GetPluginPathApi20>(g_ts3Functions.getPluginPath)(path, size);
   }
