@@ -9,6 +9,7 @@ set -eu
 setup=$1
 scripts=$2
 shift 2
+. "$(dirname "$0")/support/host_path.sh"
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() {
@@ -24,7 +25,7 @@ wrapper="$work/setup"
   printf ' "$@" </dev/null\n'
 } >"$wrapper"
 run() {
-  folder=$(sh "$wrapper" winepath -w "$1" | tr -d '\r')
+  folder=$(host_path "$1" "$wrapper")
   shift
   status=0
   output=$(sh "$wrapper" "$setup" "$@" --saved-games "$folder") || status=$?

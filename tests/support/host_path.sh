@@ -6,8 +6,16 @@
 host_path() {
   path=$1
   shift
+  case $path in
+    /*) ;;
+    *) path=$(pwd)/$path ;;
+  esac
   if [ "$#" -gt 0 ]; then
-    "$@" winepath -w "$path" | tr -d '\r'
+    # Every prefix Wine makes maps drive Z: to the Unix root: the answer
+    # winepath gives for a path outside drive_c, without starting Wine for it
+    # (on a CI machine winepath once printed nothing, and the program under
+    # test then fell back to its default folder).
+    printf 'Z:%s\n' "$path" | tr / '\\'
   else
     printf '%s\n' "$path"
   fi
