@@ -130,6 +130,9 @@ run "$work/missing" install
 [ "$status" -eq 1 ] || fail "missing Saved Games: status $status"
 expect_output '^There is no folder'
 status=0
+sh "$wrapper" "$setup" install --saved-games "" 2>/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "empty --saved-games: status $status"
+status=0
 output=$(sh "$wrapper" "$setup" uninstall) || status=$?
 output=$(printf '%s\n' "$output" | tr -d '\r')
 printf '%s\n' "$output"

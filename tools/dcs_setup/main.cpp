@@ -100,7 +100,10 @@ int Main(int argc, wchar_t** argv) {
     if ((argument == L"install" || argument == L"uninstall") && !actionGiven) {
       install = argument == L"install";
       actionGiven = true;
-    } else if (argument == L"--saved-games" && i + 1 < argc && savedGames.empty()) {
+    } else if (argument == L"--saved-games" && i + 1 < argc && savedGames.empty() &&
+               argv[i + 1][0] != L'\0') {
+      // An empty folder (a script's unset variable) is refused rather than
+      // taken for "not given": that would set up the real Saved Games.
       savedGames = argv[++i];
     } else {
       return Usage();
