@@ -86,6 +86,13 @@ void PlatformSocketsCleanup();
 // UDP socket for datagrams".
 PlatformUdpSocket* PlatformUdpOpen(uint16_t port, const char** stage, int* errorCode);
 
+// The open the listener calls: PlatformUdpOpen, unless a test has put one of
+// its own in front of it (to make a stage fail on purpose). Changed only
+// while no listener runs.
+using PlatformUdpOpenFunction = PlatformUdpSocket* (*)(uint16_t port, const char** stage,
+                                                       int* errorCode);
+inline PlatformUdpOpenFunction g_platformUdpOpen = &PlatformUdpOpen;
+
 // Blocks until a datagram arrives or PlatformUdpWake is called. A datagram
 // longer than `capacity` is delivered as its first `capacity` bytes.
 UdpResult PlatformUdpReceive(PlatformUdpSocket* socket, char* buffer, size_t capacity,

@@ -82,7 +82,7 @@ void UDPServer::Run() {
   for (;;) {
     const char* stage = "";
     int error = 0;
-    PlatformUdpSocket* socket = PlatformUdpOpen(kPort, &stage, &error);
+    PlatformUdpSocket* socket = g_platformUdpOpen(kPort, &stage, &error);
     if (socket != nullptr) {
       std::lock_guard<std::mutex> guard(stateLock_);
       socket_ = socket;
