@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -54,7 +53,9 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
   PluginSession session;
   ASSERT_TRUE(session.Load());
   const PluginExports& plugin = session.library.exports();
-  if (kFixedPluginApiVersion != 0) EXPECT_EQ(plugin.apiVersion(), kFixedPluginApiVersion);
+  if (kFixedPluginApiVersion != 0) {
+    EXPECT_EQ(plugin.apiVersion(), kFixedPluginApiVersion);
+  }
   EXPECT_TRUE(StandInClient().Accepts(plugin.apiVersion()))
       << StandInClient().Refusal(plugin.apiVersion()) << " (client " << StandInClient().version
       << ")";
@@ -412,9 +413,8 @@ TEST(PluginLifecycle, BusyPortIsReportedThenRecovered) {
   session.Connect();
   ASSERT_TRUE(session.WaitForLogPrefix(
       "UDPServer : Cannot bind the UDP socket on port 10500 (error ", 1));
-  // Reported once, not at every retry; nothing claims the listener started.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  EXPECT_FALSE(session.WaitForLogPrefix("UDPServer : Cannot bind", 2, std::chrono::milliseconds(0)));
+  // Nothing claims the listener started (that retries stay quiet is the
+  // listener's own test).
   EXPECT_FALSE(session.WaitForListener(std::chrono::milliseconds(0)));
   holder.Release();
   ASSERT_TRUE(session.WaitForListener());
