@@ -15,7 +15,7 @@
 #include "channels/channels_base.h"
 #include "fuzz/fuzz_support.h"
 #include "host/host_functions.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "host/host_functions.h"
 #include "log/log_file.h"
 #include "tests/support/log_lines.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 #include "udpserver/frequency_rule.h"
 #include "udpserver/udp_server.h"
 

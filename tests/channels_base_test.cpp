@@ -13,7 +13,7 @@
 #include "host/host_functions.h"
 #include "tests/support/log_fixture.h"
 #include "tests/support/process_counts.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 
 // Out of memory on demand: while g_allocationsBeforeFailure is N >= 0, the
 // allocation after the next N throws std::bad_alloc (once). Every global new

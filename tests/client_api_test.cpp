@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/client_api.h"
-#include "tools/host_standin/client_profile.h"
+#include "testing/host_standin/client_profile.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "channels/channels_base.h"
 #include "host/host_functions.h"
 #include "tests/support/log_fixture.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 #include "udpserver/udp_server.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "host/host_functions.h"
 #include "platform/platform.h"
 #include "tests/support/log_fixture.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
 
 namespace {

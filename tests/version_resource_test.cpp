@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 namespace {
 

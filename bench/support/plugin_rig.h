@@ -9,8 +9,8 @@
 #include <string>
 
 #include "tests/support/temp_directory.h"
-#include "tools/host_standin/plugin_library.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/plugin_library.h"
+#include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
 
 class PluginRig {

@@ -10,8 +10,8 @@
 #include <iostream>
 #include <string>
 
-#include "tools/host_standin/script.h"
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/script.h"
+#include "testing/host_standin/simulated_host.h"
 
 int main(int argc, char** argv) {
   HostSession session;

@@ -1,4 +1,4 @@
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 namespace {
 

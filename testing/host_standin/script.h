@@ -23,7 +23,7 @@
 #include <istream>
 #include <string>
 
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 struct HostSession {
   std::string pluginPath;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/ts3_plugin_api.h"
-#include "tools/host_standin/client_profile.h"
+#include "testing/host_standin/client_profile.h"
 
 struct PluginExports;
 

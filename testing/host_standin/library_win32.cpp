@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/host_standin/client_profile.h"
+#include "testing/host_standin/client_profile.h"
 
 
 #include "host/client_api.h"

@@ -1,6 +1,6 @@
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "tools/host_standin/plugin_library.h"
+#include "testing/host_standin/plugin_library.h"
 
 void* OpenLibrary(const std::string& utf8Path, std::string* error) {
   void* library = dlopen(utf8Path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -1,4 +1,4 @@
-#include "tools/host_standin/script.h"
+#include "testing/host_standin/script.h"
 
 #include <chrono>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/host_standin/simulated_host.h"
+#include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
 
 namespace {
