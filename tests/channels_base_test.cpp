@@ -81,7 +81,7 @@ class ChannelsBaseTest : public ::testing::Test {
 
 TEST_F(ChannelsBaseTest, BuildStoresEveryChannelInListOrder) {
   LogInTempDirectory log(4);
-  host_.SetChannels(3, {{5, "Lobby"}, {9, kFr251}, {7, "251.5"}});
+  host_.Establish(3, {{5, "Lobby"}, {9, kFr251}, {7, "251.5"}});
   EXPECT_EQ(store_.BuildDataBase(3), 3);
   EXPECT_EQ(store_.channelCount(), 3);
   EXPECT_EQ(store_.ready(), 1);
@@ -96,7 +96,7 @@ TEST_F(ChannelsBaseTest, BuildStoresEveryChannelInListOrder) {
 
 TEST_F(ChannelsBaseTest, LevelFiveAddsTheNameBytes) {
   LogInTempDirectory log(5);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   store_.BuildDataBase(1);
   EXPECT_EQ(log.Messages(4),
             Strings{"CChannelsBase::AddCDB_item : new channel : [" + kFr251 +
@@ -106,7 +106,7 @@ TEST_F(ChannelsBaseTest, LevelFiveAddsTheNameBytes) {
 TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
   LogInTempDirectory log(5);
   const std::string longName(3000, '\xFF');
-  host_.SetChannels(1, {{10, longName}});
+  host_.Establish(1, {{10, longName}});
   store_.BuildDataBase(1);
   EXPECT_EQ(store_.Current()->records.at(0).name, longName);
   std::string dump;
@@ -117,13 +117,13 @@ TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
 
 TEST_F(ChannelsBaseTest, FailedOrEmptyListKeepsThePreviousStore) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   ASSERT_EQ(store_.BuildDataBase(1), 1);
   const auto before = store_.Current();
 
   host_.FailNext(HostFunction::kGetChannelList, 1);
   EXPECT_EQ(store_.BuildDataBase(1), -1);
-  host_.SetChannels(1, {});
+  host_.Establish(1, {});
   EXPECT_EQ(store_.BuildDataBase(1), -1);
   EXPECT_EQ(store_.BuildDataBase(2), -1);  // no such connection
 
@@ -138,7 +138,7 @@ TEST_F(ChannelsBaseTest, FailedOrEmptyListKeepsThePreviousStore) {
 
 TEST_F(ChannelsBaseTest, UnreadableNameLeavesAPartialStoreNotReady) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}});
+  host_.Establish(1, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}});
   host_.FailAfter(HostFunction::kGetChannelVariableAsString, 2);
   EXPECT_EQ(store_.BuildDataBase(1), 2);
   EXPECT_EQ(store_.ready(), 0);
@@ -155,11 +155,11 @@ TEST_F(ChannelsBaseTest, UnreadableNameLeavesAPartialStoreNotReady) {
 
 TEST_F(ChannelsBaseTest, EveryBuildStartsFromScratch) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{10, kFr251}, {11, "251.5"}});
+  host_.Establish(1, {{10, kFr251}, {11, "251.5"}});
   store_.BuildDataBase(1);
   const uint64_t firstGeneration = store_.generation();
   // After a reconnection the same names carry new identifiers.
-  host_.SetChannels(1, {{20, kFr251}});
+  host_.Establish(1, {{20, kFr251}});
   EXPECT_EQ(store_.BuildDataBase(1), 1);
   EXPECT_NE(store_.generation(), firstGeneration);
   EXPECT_EQ(StoredNames(), Strings{kFr251});
@@ -169,7 +169,7 @@ TEST_F(ChannelsBaseTest, EveryBuildStartsFromScratch) {
 
 TEST_F(ChannelsBaseTest, FirstRecordOfANameWins) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{30, "x"}, {31, kFr251}, {32, kFr251}});
+  host_.Establish(1, {{30, "x"}, {31, kFr251}, {32, kFr251}});
   store_.BuildDataBase(1);
   EXPECT_EQ(StoredNames(), (Strings{"x", kFr251, kFr251}));
   EXPECT_EQ(store_.Current()->FindFirst(kFr251)->id, 31u);
@@ -177,7 +177,7 @@ TEST_F(ChannelsBaseTest, FirstRecordOfANameWins) {
 
 TEST_F(ChannelsBaseTest, SwitchRequestsTheMoveOfTheOwnClient) {
   LogInTempDirectory log(3);
-  host_.SetChannels(2, {{1, "Lobby"}, {42, kFr251}});
+  host_.Establish(2, {{1, "Lobby"}, {42, kFr251}});
   host_.SetOwnClientID(99);
   store_.BuildDataBase(2);
   EXPECT_EQ(store_.SwitchChannel(2, *store_.Current()->FindFirst(kFr251)), 1);
@@ -194,7 +194,7 @@ TEST_F(ChannelsBaseTest, SwitchRequestsTheMoveOfTheOwnClient) {
 
 TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
   LogInTempDirectory log(5);
-  host_.SetChannels(1, {{42, kFr251}});
+  host_.Establish(1, {{42, kFr251}});
   store_.BuildDataBase(1);
   const CDB_item record = *store_.Current()->FindFirst(kFr251);
 
@@ -206,7 +206,7 @@ TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
   EXPECT_EQ(store_.SwitchChannel(1, record), 0);
 
   // A channel deleted on the server since the build.
-  host_.SetChannels(1, {{43, "other"}});
+  host_.Establish(1, {{43, "other"}});
   EXPECT_EQ(store_.SwitchChannel(1, record), 0);
 
   EXPECT_TRUE(host_.Moves().empty());
@@ -223,7 +223,7 @@ TEST_F(ChannelsBaseTest, AddingOutsideABuildChangesNothing) {
   const CDB_item stray{"stray", 99};
   EXPECT_EQ(store_.AddCDB_item(stray), 0);
   EXPECT_EQ(store_.Current(), nullptr);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   ASSERT_EQ(store_.BuildDataBase(1), 1);
   EXPECT_EQ(store_.AddCDB_item(stray), 1);
   EXPECT_EQ(StoredNames(), Strings{kFr251});
@@ -240,7 +240,7 @@ struct InjectionPaused {
 
 TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
   LogInTempDirectory log(5);  // the record lines allocate too
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   ASSERT_EQ(store_.BuildDataBase(1), 1);
   const auto before = store_.Current();
   g_ts3Functions.getChannelList = [](uint64_t connection, uint64_t** result) {
@@ -252,7 +252,7 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     InjectionPaused paused;
     return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
   };
-  host_.SetChannels(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
+  host_.Establish(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
   // The first exception thrown opens handles the runtime keeps (MinGW under
   // Wine): count from after one.
   try {
@@ -292,7 +292,7 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   std::vector<SimulatedChannel> channels;
   for (uint64_t id = 1; id <= 500; ++id) channels.push_back({id, "channel " + std::to_string(id)});
   channels.push_back({1000, kFr251});
-  host_.SetChannels(1, channels);
+  host_.Establish(1, channels);
   store_.BuildDataBase(1);
 
   std::atomic<bool> done{false};

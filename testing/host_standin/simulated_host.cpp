@@ -93,6 +93,11 @@ void SimulatedHost::SetChannels(uint64_t connection, std::vector<SimulatedChanne
   entry.currentChannel = entry.channels.empty() ? 0 : entry.channels.front().id;
 }
 
+void SimulatedHost::Establish(uint64_t connection, std::vector<SimulatedChannel> channels) {
+  SetChannels(connection, std::move(channels));
+  SetConnectionStatus(connection, STATUS_CONNECTION_ESTABLISHED);
+}
+
 void SimulatedHost::RemoveConnection(uint64_t connection) {
   std::lock_guard<std::mutex> guard(stateLock_);
   connections_.erase(connection);
@@ -229,7 +234,10 @@ unsigned int SimulatedHost::RequestClientMove(uint64_t connection, anyID client,
     std::lock_guard<std::mutex> guard(host.stateLock_);
     if (host.ShouldFail(HostFunction::kRequestClientMove)) return kSimulatedError;
     const auto found = host.connections_.find(connection);
-    if (found == host.connections_.end() || client != host.ownClientID_) return kSimulatedError;
+    if (found == host.connections_.end() || client != host.ownClientID_ ||
+        found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+      return kSimulatedError;
+    }
     Connection& entry = found->second;
     const SimulatedChannel* target = nullptr;
     for (const SimulatedChannel& candidate : entry.channels) {
@@ -252,7 +260,11 @@ unsigned int SimulatedHost::GetClientID(uint64_t connection, anyID* result) {
   SimulatedHost& host = Instance();
   std::lock_guard<std::mutex> guard(host.stateLock_);
   if (host.ShouldFail(HostFunction::kGetClientID)) return kSimulatedError;
-  if (host.connections_.count(connection) == 0) return kSimulatedError;
+  // Like the client, which has no own client on a tab that is not connected.
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end() || found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+    return kSimulatedError;
+  }
   *result = host.ownClientID_;
   return kHostOk;
 }

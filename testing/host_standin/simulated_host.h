@@ -68,6 +68,8 @@ class SimulatedHost {
 
   // A connection with these channels, not yet connected.
   void SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels);
+  // The same, already established, without telling any plugin.
+  void Establish(uint64_t connection, std::vector<SimulatedChannel> channels);
   void RemoveConnection(uint64_t connection);
   // The status getConnectionStatus reports for an existing connection.
   void SetConnectionStatus(uint64_t connection, int status);

@@ -125,6 +125,12 @@ bool PluginSession::WaitForLogPrefix(const std::string& prefix, size_t count,
   }
 }
 
+std::vector<uint64_t> PluginSession::MovedChannels() {
+  std::vector<uint64_t> channels;
+  for (const MoveRequest& move : host.Moves()) channels.push_back(move.channel);
+  return channels;
+}
+
 std::string PluginSession::LogPath() const {
   return directory.PluginPath() + "zovik_plugin" +
          static_cast<char>(std::filesystem::path::preferred_separator) + "zovik_plugin.log";

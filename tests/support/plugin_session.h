@@ -54,6 +54,10 @@ class PluginSession {
   bool WaitForLogPrefix(const std::string& prefix, size_t count,
                         std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+  // The channel of every accepted move, in order: a stray move shows as
+  // itself, where a count could be made up by another fault.
+  std::vector<uint64_t> MovedChannels();
+
   std::vector<std::string> LogLines() const;
   // "Lnn message" for every line from the first line with `fromMessage` on
   // (all lines when empty).
