@@ -47,11 +47,10 @@ void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer)
 
 namespace {
 
-static_assert(!std::is_copy_constructible_v<CDB_snapshot> &&
-                  !std::is_copy_assignable_v<CDB_snapshot> &&
-                  !std::is_move_constructible_v<CDB_snapshot> &&
-                  !std::is_move_assignable_v<CDB_snapshot>,
-              "a snapshot's name index points into its own records");
+static_assert(!std::is_copy_constructible_v<CDB_table> && !std::is_copy_assignable_v<CDB_table> &&
+                  !std::is_move_constructible_v<CDB_table> &&
+                  !std::is_move_assignable_v<CDB_table>,
+              "a table's indexes point into its own records");
 
 using Strings = std::vector<std::string>;
 const std::string kFr251 = "Fr\xC3\xA9quences 251";
@@ -71,7 +70,7 @@ class ChannelsBaseTest : public ::testing::Test {
   }
   Strings StoredNames() {
     Strings names;
-    for (const CDB_item& record : store_.Current()->records) names.push_back(record.name);
+    for (const CDB_item& record : store_.Current()->records()) names.push_back(record.name);
     return names;
   }
 
@@ -108,7 +107,7 @@ TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
   const std::string longName(3000, '\xFF');
   host_.Establish(1, {{10, longName}});
   store_.BuildDataBase(1);
-  EXPECT_EQ(store_.Current()->records.at(0).name, longName);
+  EXPECT_EQ(store_.Current()->records().at(0).name, longName);
   std::string dump;
   for (size_t i = 0; i < longName.size(); ++i) dump += "FF:";
   EXPECT_EQ(log.Messages(4),
@@ -238,11 +237,7 @@ struct InjectionPaused {
   long saved;
 };
 
-TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
-  LogInTempDirectory log(5);  // the record lines allocate too
-  host_.Establish(1, {{10, kFr251}});
-  ASSERT_EQ(store_.BuildDataBase(1), 1);
-  const auto before = store_.Current();
+void PauseInjectionInTheClient() {
   g_ts3Functions.getChannelList = [](uint64_t connection, uint64_t** result) {
     InjectionPaused paused;
     return SimulatedHost::GetChannelList(connection, result);
@@ -252,6 +247,14 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     InjectionPaused paused;
     return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
   };
+}
+
+TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
+  LogInTempDirectory log(5);  // the record lines allocate too
+  host_.Establish(1, {{10, kFr251}});
+  ASSERT_EQ(store_.BuildDataBase(1), 1);
+  const auto before = store_.Current();
+  PauseInjectionInTheClient();
   host_.Establish(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
   // The first exception thrown opens handles the runtime keeps (MinGW under
   // Wine): count from after one.
@@ -286,7 +289,79 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
   EXPECT_EQ(StoredNames(), (Strings{"Lobby", "251.5", "251.250"}));
 }
 
-// The listener reads the store while connection events rebuild it.
+TEST_F(ChannelsBaseTest, OutOfMemoryInALiveChangeKeepsTheStoreAndTheNextChangeRebuilds) {
+  LogInTempDirectory log(4);
+  PauseInjectionInTheClient();
+  for (long failures = 0;; ++failures) {
+    SCOPED_TRACE(failures);
+    host_.Establish(1, {{10, kFr251}});
+    ASSERT_EQ(store_.BuildDataBase(1), 1);
+    const auto before = store_.Current();
+    host_.AddChannel(1, {40, "127.525"});
+    g_allocationsBeforeFailure = failures;
+    bool thrown = false;
+    try {
+      store_.RefreshChannel(1, 40);
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
+    if (g_allocationsBeforeFailure.exchange(-1) >= 0) break;  // nothing more to fail
+    ASSERT_TRUE(thrown);
+    // Published whole (only its log line failed), or not at all.
+    const auto after = store_.Current();
+    EXPECT_TRUE(after == before || after->FindFirst("127.525") != nullptr);
+    // Whatever the failed change left behind, the next one shows both.
+    host_.RenameChannel(1, 10, "251.5");
+    store_.RefreshChannel(1, 10);
+    ASSERT_NE(store_.Current()->FindFirst("127.525"), nullptr);
+    EXPECT_EQ(store_.Current()->FindFirst("127.525")->id, 40u);
+    EXPECT_EQ(store_.Current()->FindFirst("251.5")->id, 10u);
+    if (HasFailure()) return;
+  }
+}
+
+TEST_F(ChannelsBaseTest, LiveChangesOnTheFollowedConnectionReadOneNameEach) {
+  LogInTempDirectory log(4);
+  host_.Establish(1, {{1, "Lobby"}, {10, kFr251}, {11, "251.5"}});
+  host_.Establish(2, {{1, "Lobby"}});
+  ASSERT_EQ(store_.BuildDataBase(1), 3);
+  const int lists = host_.Calls(HostFunction::kGetChannelList);
+  const int names = host_.Calls(HostFunction::kGetChannelVariableAsString);
+
+  host_.AddChannel(1, {40, "127.525"});
+  store_.RefreshChannel(1, 40);
+  host_.RenameChannel(1, 11, "251.250");
+  store_.RefreshChannel(1, 11);
+  store_.RefreshChannel(1, 40);  // another property changed
+  host_.DeleteChannel(1, 10);
+  store_.RemoveChannel(1, 10);
+  // A channel the client cannot name is let go.
+  host_.FailNext(HostFunction::kGetChannelVariableAsString, 1);
+  store_.RefreshChannel(1, 1);
+  // Another tab's channels are not followed.
+  host_.AddChannel(2, {50, "243.5"});
+  store_.RefreshChannel(2, 50);
+  store_.RemoveChannel(2, 40);
+
+  const auto store = store_.Current();
+  EXPECT_EQ(store->FindFirst("127.525")->id, 40u);
+  EXPECT_EQ(store->FindFirst("251.250")->id, 11u);
+  for (const char* gone : {"251.5", "Lobby", "243.5"}) EXPECT_EQ(store->FindFirst(gone), nullptr);
+  EXPECT_EQ(store->FindFirst(kFr251), nullptr);
+  EXPECT_EQ(store_.channelCount(), 2);
+  EXPECT_EQ(host_.Calls(HostFunction::kGetChannelList), lists);
+  EXPECT_EQ(host_.Calls(HostFunction::kGetChannelVariableAsString), names + 4);
+  const Strings messages = log.Messages(4);
+  EXPECT_EQ(Strings(messages.end() - 4, messages.end()),
+            (Strings{"CChannelsBase::AddCDB_item : new channel : [127.525]",
+                     "CChannelsBase::RefreshChannel : channel 11 renamed : [251.250]",
+                     "CChannelsBase::RemoveChannel : channel 10 removed",
+                     "CChannelsBase::RemoveChannel : channel 1 removed"}));
+  EXPECT_EQ(log.Messages(0).back(), "CChannelsBase::RefreshChannel : Error getting channel name");
+}
+
+// The listener reads the store while connection events rebuild it and
+// channel events change it.
 TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   LogInTempDirectory log(0);
   std::vector<SimulatedChannel> channels;
@@ -299,7 +374,15 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   // Joined however the test body ends, so a failed ASSERT below does not
   // leave a joinable thread behind (std::terminate).
   std::jthread builder([&] {
-    for (int i = 0; i < 100; ++i) store_.BuildDataBase(1);
+    for (int i = 0; i < 100; ++i) {
+      store_.BuildDataBase(1);
+      host_.AddChannel(1, {2000, "251.5"});
+      store_.RefreshChannel(1, 2000);
+      host_.RenameChannel(1, 1, "channel " + std::to_string(i));
+      store_.RefreshChannel(1, 1);
+      host_.DeleteChannel(1, 2000);
+      store_.RemoveChannel(1, 2000);
+    }
     done = true;
   });
   int switches = 0;
@@ -307,7 +390,7 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
     const auto current = store_.Current();
     ASSERT_NE(current, nullptr);
     ASSERT_TRUE(current->ready);
-    ASSERT_EQ(current->records.size(), channels.size());
+    ASSERT_EQ(current->records().size(), channels.size());
     const CDB_item* target = current->FindFirst(kFr251);
     ASSERT_NE(target, nullptr);
     ASSERT_EQ(store_.SwitchChannel(1, *target), 1);

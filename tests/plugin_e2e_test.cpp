@@ -10,6 +10,7 @@
 
 #include "host/client_api.h"
 #include "platform/platform.h"
+#include "tests/support/level_setting.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/process_counts.h"
 
@@ -556,6 +557,130 @@ TEST(PluginTabs, LosingTheStoresTabLetsItGoWhateverTheClientAnswers) {
                 "L3 CChannelsBase::SwitchChannel : Switching into channel 10",
                 "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
             }));
+}
+
+// ---- Channels that change while the user is connected ----------------------
+
+// The library that answers each client has the channel events and the chat;
+// the fixed API 20 build has neither.
+constexpr bool kLiveLibrary = kFixedPluginApiVersion == 0;
+
+TEST(PluginLive, ChannelsCreatedRenamedOrDeletedCountForTheNextDatagram) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.WaitForListener());
+  const PluginExports& plugin = session.library.exports();
+  session.host.SetChannels(2, SecondServer());
+  session.Connect(2);
+  session.host.SetChannels(1, DefaultChannels());
+  PlayConnection(plugin, 1);
+  // A channel event per channel while connecting, but the channels are read
+  // once, when the connection is established.
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetChannelList), 2);
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetChannelVariableAsString), 3 + 10);
+  Sync(session, "251000");
+
+  ASSERT_TRUE(PlayChannelCreated(plugin, 1, {40, Fr("262")}));
+  if (!kLiveLibrary) {
+    for (const void* event :
+         {reinterpret_cast<const void*>(plugin.onNewChannelEvent),
+          reinterpret_cast<const void*>(plugin.onNewChannelCreatedEvent),
+          reinterpret_cast<const void*>(plugin.onDelChannelEvent),
+          reinterpret_cast<const void*>(plugin.onUpdateChannelEvent),
+          reinterpret_cast<const void*>(plugin.onUpdateChannelEditedEvent)}) {
+      EXPECT_EQ(event, nullptr);
+    }
+    // Found after the next connection only, and no word in the chat.
+    session.Send("262000");
+    Sync(session, "251500");
+    PlayConnection(plugin, 1);
+    Sync(session, "262000");
+    EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{kFr251Id, k2515Id, 40}));
+    EXPECT_TRUE(session.host.ChatLines().empty());
+    return;
+  }
+  Sync(session, "262000");
+  // Renamed: found under its new name only.
+  ASSERT_TRUE(PlayChannelRenamed(plugin, 1, k2515Id, "262.5"));
+  session.Send("251500");
+  Sync(session, "262500");
+  // Deleted: its frequency asks the client for nothing.
+  ASSERT_TRUE(PlayChannelDeleted(plugin, 1, 40));
+  const int moveRequests = session.host.Calls(HostFunction::kRequestClientMove);
+  session.Send("262000");
+  Sync(session, "251000");
+  EXPECT_EQ(session.host.Calls(HostFunction::kRequestClientMove), moveRequests + 1);
+  // Another tab's channels are not the radio's.
+  ASSERT_TRUE(PlayChannelCreated(plugin, 2, {80, Fr("127")}));
+  session.Send("127000");
+  Sync(session, "262500");
+  EXPECT_EQ(session.MovedChannels(),
+            (std::vector<uint64_t>{kFr251Id, 40, k2515Id, kFr251Id, k2515Id}));
+}
+
+TEST(PluginLive, AChangeElsewhereKeepsTheRepeatAChangeOfItsChannelEndsIt) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no channel events in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  Sync(session, "127525");
+  // Renamed elsewhere, or a second channel of its name after it: the resend
+  // is still a repeat, and a user who left the channel by hand stays out.
+  ASSERT_TRUE(PlayChannelRenamed(plugin, 1, 12, "251.255"));
+  ASSERT_TRUE(PlayChannelCreated(plugin, 1, {41, "127.525"}));
+  session.Send("127525");
+  // A frequency without a channel moves nothing: once it is logged, the
+  // resend before it has been handled.
+  const std::string marker = "UDPServer : Frequency received from DCS World : 299000";
+  session.Send("299000");
+  ASSERT_TRUE(session.WaitForLogMessage(marker, 1));
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{k127525Id}));
+  // Its own channel deleted: the resend goes to the other one of its name.
+  ASSERT_TRUE(PlayChannelDeleted(plugin, 1, k127525Id));
+  Sync(session, "127525");
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{k127525Id, 41}));
+}
+
+// ---- Telling the pilot in the chat ----------------------------------------
+
+TEST(PluginChat, AFrequencyWithoutChannelIsToldOnceAndAFloodIsCut) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  session.Send("262000");
+  session.Send("262000");
+  Sync(session, "251000");
+  if (!kLiveLibrary) {
+    EXPECT_TRUE(session.host.ChatLines().empty());
+    return;
+  }
+  const std::vector<ChatLine> lines = session.host.ChatLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].connection, 1u);
+  EXPECT_EQ(lines[0].target, PLUGIN_MESSAGE_TARGET_SERVER);
+  EXPECT_NE(lines[0].text.find(" 262.000 MHz "), std::string::npos) << lines[0].text;
+  EXPECT_NE(lines[0].text.find("\"" + Fr("262") + "\""), std::string::npos) << lines[0].text;
+
+  // Made-up frequencies: two more lines within ten seconds, the rest counted.
+  for (int frequency = 263000; frequency < 273000; frequency += 1000) {
+    session.Send(std::to_string(frequency));
+  }
+  Sync(session, "251500");
+  EXPECT_EQ(session.host.ChatLines().size(), 3u);
+  EXPECT_TRUE(session.WaitForLogPrefix("UDPServer : Too many chat notices, none for ", 8,
+                                       std::chrono::milliseconds(0)));
+  EXPECT_FALSE(session.WaitForLogPrefix("UDPServer : Too many chat notices, none for ", 9,
+                                        std::chrono::milliseconds(0)));
+
+  // "Chat Notices" at 0, read at the next start: no more lines.
+  session.Shutdown();
+  SetSettingText(Setting::kChatNotices, L"0");
+  ASSERT_EQ(session.Init(), 0);
+  ASSERT_TRUE(session.WaitForListener());
+  session.Send("299000");
+  // The new log has none of the earlier moves' lines: waited for by the move.
+  session.Send("251000");
+  ASSERT_TRUE(session.WaitForMoves(3));
+  EXPECT_EQ(session.host.ChatLines().size(), 3u);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ PluginSession::PluginSession(int level, bool withLogFolder, const std::string& l
   } else {
     SetLogLevelText(std::to_wstring(level));
   }
+  RemoveSetting(Setting::kChatNotices);
   host.Reset();
   host.SetPluginPath(directory.PluginPath());
 }
@@ -26,6 +27,7 @@ PluginSession::~PluginSession() {
   Shutdown();
   Unload();
   RemoveLogLevel();
+  RemoveSetting(Setting::kChatNotices);
   // A client from 3.1 on wants the ID it gave in every getPluginPath.
   EXPECT_EQ(host.PluginIdMismatches(), 0);
 }

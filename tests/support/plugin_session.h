@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/temp_directory.h"
+#include "testing/host_standin/client_events.h"
 #include "testing/host_standin/plugin_library.h"
 #include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
