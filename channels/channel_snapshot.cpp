@@ -15,11 +15,22 @@ void CDB_table::Index() {
   }
 }
 
+CDB_answers::~CDB_answers() {
+  std::shared_ptr<const CDB_answers> next = std::move(older);
+  // Where this is the last holder of the next chunk, that chunk's own older
+  // one is taken before it goes, so its destructor has nothing to follow.
+  while (next != nullptr && next.use_count() == 1) next = std::move(next->older);
+}
+
 const CDB_item* CDB_snapshot::FindFirst(std::string_view name) const {
   // The newest answer about a name is what it resolves to now.
-  for (size_t i = answerCount; i-- > 0;) {
-    const CDB_answer& answer = answers->entries[i];
-    if (answer.record.name == name) return answer.found ? &answer.record : nullptr;
+  size_t count = answerCount;
+  for (const CDB_answers* chunk = answers.get(); chunk != nullptr; chunk = chunk->older.get()) {
+    for (size_t i = count; i-- > 0;) {
+      const CDB_answer& answer = chunk->entries[i];
+      if (answer.record.name == name) return answer.found ? &answer.record : nullptr;
+    }
+    count = CDB_answers::kCapacity;
   }
   if (table == nullptr) return nullptr;
   const auto found = table->firstByName.find(name);

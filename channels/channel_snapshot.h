@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // One channel as the client reported it.
@@ -47,14 +48,24 @@ struct CDB_answer {
   bool found = false;
 };
 
-// The answers of the live changes since a table, in the order they came.
-// The host's thread writes entry N before it publishes a snapshot that
-// counts it, and never writes an entry a published snapshot counts; so a
-// reader reads the entries of its snapshot without a lock.
+// The answers of the live changes since a table, in the order they came,
+// in chunks that are never moved: a chunk, then the full ones before it.
+// The host's thread writes answer N before it publishes a snapshot that
+// counts it, and never writes an answer a published snapshot counts; so a
+// reader reads the answers of its snapshot without a lock.
 struct CDB_answers {
-  explicit CDB_answers(size_t capacity) : entries(new CDB_answer[capacity]), capacity(capacity) {}
-  std::unique_ptr<CDB_answer[]> entries;
-  size_t capacity;
+  static constexpr size_t kCapacity = 64;
+
+  CDB_answers() = default;
+  explicit CDB_answers(std::shared_ptr<const CDB_answers> olderChunk)
+      : older(std::move(olderChunk)) {}
+  // Lets go of the older chunks one by one: a long chain must not recurse.
+  ~CDB_answers();
+  CDB_answers(const CDB_answers&) = delete;
+  CDB_answers& operator=(const CDB_answers&) = delete;
+
+  CDB_answer entries[kCapacity];
+  mutable std::shared_ptr<const CDB_answers> older;  // full; null for the first
 };
 
 struct CDB_snapshot {
@@ -64,7 +75,9 @@ struct CDB_snapshot {
   bool ready = false;       // every channel name of the build was read
   int channelCount = 0;     // channels now, live changes included
   std::shared_ptr<const CDB_table> table;
-  std::shared_ptr<const CDB_answers> answers;  // null before the first live change
+  // The newest chunk of answers (null before the first live change) and how
+  // many of its answers this snapshot counts.
+  std::shared_ptr<const CDB_answers> answers;
   size_t answerCount = 0;
 
   // The first channel named `name` (byte for byte) in the order they were

@@ -213,7 +213,7 @@ void CChannelsBase::Publish(const LiveChannels& live, uint64_t serverConnectionH
   snapshot->channelCount = live.count();
   snapshot->table = live.table();
   snapshot->answers = live.answers();
-  snapshot->answerCount = live.answerCount();
+  snapshot->answerCount = live.answersInNewestChunk();
   std::shared_ptr<const CDB_snapshot> old;
   {
     std::lock_guard<std::mutex> guard(currentLock_);

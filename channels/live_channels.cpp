@@ -5,7 +5,11 @@
 
 namespace {
 
-constexpr size_t kFewestAnswers = 64;
+// Up to four answers per channel (at least kMostAnswersAtLeast), then they
+// are folded into a new table: a change pays for a third of a record of
+// that table or less, and a reader walks at most that many answers.
+constexpr size_t kMostAnswersAtLeast = 64;
+constexpr size_t kMostAnswersPerChannel = 4;
 constexpr uint32_t kNowhere = UINT32_MAX;
 
 }  // namespace
@@ -14,9 +18,7 @@ LiveChannels::LiveChannels(std::shared_ptr<const CDB_table> table) : table_(std:
   const size_t size = table_ == nullptr ? 0 : table_->records.size();
   nextPosition_ = static_cast<uint32_t>(size);
   count_ = static_cast<int>(size);
-  // As many answers as channels before a fold: a change then pays for one or
-  // two records of the next table.
-  if (table_ != nullptr) answers_ = std::make_shared<CDB_answers>(std::max(kFewestAnswers, size));
+  mostAnswers_ = std::max(kMostAnswersAtLeast, kMostAnswersPerChannel * size);
 }
 
 LiveChange LiveChannels::Set(uint64_t id, std::string_view name) {
@@ -101,37 +103,44 @@ void LiveChannels::Answer(std::string_view name) {
       }
     }
   }
-  CDB_answer& answer = answers_->entries[answerCount_];
+  if (answers_ == nullptr || answersInNewest_ == CDB_answers::kCapacity) {
+    answers_ = std::make_shared<CDB_answers>(std::move(answers_));
+    answersInNewest_ = 0;
+  }
+  CDB_answer& answer = answers_->entries[answersInNewest_];
   answer.record.name.assign(name);
   answer.record.id = bestId;
   answer.found = best != kNowhere;
+  ++answersInNewest_;
   ++answerCount_;
 }
 
 void LiveChannels::MakeRoomForAnswers(size_t count) {
-  if (answers_ == nullptr) answers_ = std::make_shared<CDB_answers>(kFewestAnswers);
-  if (answerCount_ + count <= answers_->capacity) return;
+  if (answerCount_ + count > mostAnswers_) Fold();
+}
+
+void LiveChannels::Fold() {
   // The channels as they are now, in their order: the built ones untouched,
   // and the changed ones that are still there.
-  std::vector<std::pair<uint32_t, uint64_t>> moved;  // position, id
+  std::vector<std::pair<uint32_t, uint64_t>> changed;  // position, id
   for (const auto& [id, entry] : changed_) {
-    if (entry.present) moved.emplace_back(entry.position, id);
+    if (entry.present) changed.emplace_back(entry.position, id);
   }
-  std::sort(moved.begin(), moved.end());
+  std::sort(changed.begin(), changed.end());
   auto table = std::make_shared<CDB_table>();
   table->records.reserve(static_cast<size_t>(count_));
-  auto next = moved.begin();
-  const auto addMovedBefore = [&](uint32_t position) {
-    for (; next != moved.end() && next->first < position; ++next) {
+  auto next = changed.begin();
+  const auto addChangedBefore = [&](uint32_t position) {
+    for (; next != changed.end() && next->first < position; ++next) {
       table->records.push_back({changed_.find(next->second)->second.name, next->second});
     }
   };
   const size_t built = table_ == nullptr ? 0 : table_->records.size();
   for (uint32_t i = 0; i < built; ++i) {
-    addMovedBefore(i);
+    addChangedBefore(i);
     if (changed_.count(table_->records[i].id) == 0) table->records.push_back(table_->records[i]);
   }
-  addMovedBefore(kNowhere);
+  addChangedBefore(kNowhere);
   table->Index();
   *this = LiveChannels(std::move(table));
 }

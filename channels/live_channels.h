@@ -20,7 +20,7 @@ enum class LiveChange { kNone, kAdded, kRenamed, kRemoved };
 
 class LiveChannels {
  public:
-  // Starts from a build's table; null: no channels (and no allocation).
+  // Starts from a build's table; null: no channels. Allocates nothing.
   explicit LiveChannels(std::shared_ptr<const CDB_table> table = nullptr);
 
   // Channel `id` is now named `name`: renamed where it stands, or added
@@ -33,8 +33,10 @@ class LiveChannels {
   // What a snapshot of the channels as they are now holds.
   const std::shared_ptr<const CDB_table>& table() const { return table_; }
   std::shared_ptr<const CDB_answers> answers() const { return answers_; }
-  size_t answerCount() const { return answerCount_; }
+  size_t answersInNewestChunk() const { return answersInNewest_; }
   int count() const { return count_; }
+  // Answers since the table.
+  size_t answerCount() const { return answerCount_; }
 
  private:
   struct Changed {
@@ -53,17 +55,22 @@ class LiveChannels {
   void Record(uint64_t id, uint32_t position, std::string_view name, bool present);
   // Appends what `name` resolves to now.
   void Answer(std::string_view name);
-  // Room for `count` more answers: when they are full, the changes are
-  // folded into a new table first. Rare enough that its cost, which grows
-  // with the server, comes to a few records per change.
+  // Folds the changes into a new table first when `count` more answers
+  // would be more than allowed.
   void MakeRoomForAnswers(size_t count);
+  // Starts over from a table of the channels as they are now. Rare enough
+  // that its cost, which grows with the server, comes to a fraction of a
+  // record per change.
+  void Fold();
 
   std::shared_ptr<const CDB_table> table_;
   std::unordered_map<uint64_t, Changed> changed_;
   // The present channels of changed_, by name.
   std::unordered_map<std::string, std::vector<uint64_t>, NameHash, std::equal_to<>> changedByName_;
   uint32_t nextPosition_ = 0;
-  std::shared_ptr<CDB_answers> answers_;
+  std::shared_ptr<CDB_answers> answers_;  // the newest chunk; null before the first change
+  size_t answersInNewest_ = 0;
   size_t answerCount_ = 0;
+  size_t mostAnswers_ = 0;
   int count_ = 0;
 };

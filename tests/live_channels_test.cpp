@@ -24,7 +24,7 @@ std::shared_ptr<CDB_snapshot> SnapshotOf(const LiveChannels& live) {
   auto snapshot = std::make_shared<CDB_snapshot>();
   snapshot->table = live.table();
   snapshot->answers = live.answers();
-  snapshot->answerCount = live.answerCount();
+  snapshot->answerCount = live.answersInNewestChunk();
   snapshot->channelCount = live.count();
   return snapshot;
 }
@@ -45,10 +45,11 @@ void ExpectSameAnswers(const CDB_snapshot& snapshot, const Model& model) {
 }
 
 TEST(LiveChannels, EveryNameResolvesAsInAPlainListThroughChangesAndFolds) {
-  // Ten channels of four names, so most names are shared.
+  // Forty channels of four names, so most names are shared, and room for
+  // answers in several chunks between folds.
   auto table = std::make_shared<CDB_table>();
   Model model;
-  for (uint64_t id = 1; id <= 10; ++id) {
+  for (uint64_t id = 1; id <= 40; ++id) {
     table->records.push_back({kNames[id % kNames.size()], id});
     model.push_back(table->records.back());
   }
@@ -60,8 +61,8 @@ TEST(LiveChannels, EveryNameResolvesAsInAPlainListThroughChangesAndFolds) {
   std::mt19937 random(251000);
   std::shared_ptr<CDB_snapshot> early;
   Model earlyModel;
-  for (int step = 0; step < 2000; ++step) {
-    const uint64_t id = std::uniform_int_distribution<uint64_t>(1, 16)(random);
+  for (int step = 0; step < 3000; ++step) {
+    const uint64_t id = std::uniform_int_distribution<uint64_t>(1, 48)(random);
     const std::string& name = kNames[random() % kNames.size()];
     const auto here = std::find_if(model.begin(), model.end(),
                                    [&](const CDB_item& item) { return item.id == id; });
@@ -81,7 +82,7 @@ TEST(LiveChannels, EveryNameResolvesAsInAPlainListThroughChangesAndFolds) {
     }
     SCOPED_TRACE(step);
     ExpectSameAnswers(*SnapshotOf(live), model);
-    if (step == 500) {
+    if (step == 1000) {
       early = SnapshotOf(live);
       earlyModel = model;
     }

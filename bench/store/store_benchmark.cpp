@@ -1,7 +1,8 @@
 // zovik_bench_store: the store and the listener's logic with no socket, timed
 // with Google Benchmark (native only: the library has no MinGW build here).
-// Prints the table rows of the lookup's scale and of the rebuild; Google
-// Benchmark's own report goes to standard error.
+// Prints the table rows of the lookup's scale, the rebuild, the live channel
+// changes and the chat notices' cost; Google Benchmark's own report goes to
+// standard error.
 #include <benchmark/benchmark.h>
 
 #include <iostream>
@@ -57,6 +58,58 @@ void FrequencyToMoveRequest(benchmark::State& state) {
   if (array_host::MoveRequests() - before != changes) state.SkipWithError("a change was not moved");
 }
 BENCHMARK(FrequencyToMoveRequest)->Arg(10)->Arg(1000)->Arg(10000)->MinTime(0.2)->Repetitions(kRepetitions);
+
+// Datagrams whose frequencies all have channels, with the chat notices on
+// (argument 1) or off (0): the notices must cost nothing on this path.
+void FoundFrequencyWithNotices(benchmark::State& state) {
+  PrepareStore(ChannelNames(10, {kFr251, k2515}));
+  g_udpServer.SetChatNotices(state.range(0) != 0);
+  static const char* const kDatagrams[2] = {"251000", "251500"};
+  const uint64_t before = array_host::MoveRequests();
+  uint64_t changes = 0;
+  for (auto _ : state) {
+    g_udpServer.HandleDatagram(kDatagrams[changes & 1], 6);
+    ++changes;
+  }
+  g_udpServer.SetChatNotices(false);
+  if (array_host::MoveRequests() - before != changes) state.SkipWithError("a change was not moved");
+}
+BENCHMARK(FoundFrequencyWithNotices)->Arg(0)->Arg(1)->MinTime(0.2)->Repetitions(kRepetitions);
+
+// One iteration is three live changes of one channel on a server of N:
+// created, renamed, deleted, each published before the call returns.
+constexpr int kEventsPerCycle = 3;
+void LiveChannelEvents(benchmark::State& state) {
+  PrepareStore(ChannelNames(state.range(0), {kFr251, k2515}));
+  const uint64_t spare = static_cast<uint64_t>(state.range(0)) + 1;  // not listed
+  for (auto _ : state) {
+    array_host::SetName(spare, "127.525");
+    g_channelsBase.RefreshChannel(1, spare);
+    array_host::SetName(spare, "127.550");
+    g_channelsBase.RefreshChannel(1, spare);
+    g_channelsBase.RemoveChannel(1, spare);
+  }
+  if (g_channelsBase.channelCount() != state.range(0)) state.SkipWithError("count drifted");
+}
+BENCHMARK(LiveChannelEvents)->Arg(10)->Arg(10000)->MinTime(0.2)->Repetitions(kRepetitions);
+
+// A connection to a server of 10,000 channels as the client reports it: one
+// new-channel event per channel while establishing, then the build.
+void ConnectingChannelEvents(benchmark::State& state) {
+  PrepareStore(ChannelNames(state.range(0), {kFr251, k2515}));
+  for (auto _ : state) {
+    g_channelsBase.Clear();  // the connection was lost before
+    for (uint64_t channel = 1; channel <= static_cast<uint64_t>(state.range(0)); ++channel) {
+      g_channelsBase.RefreshChannel(1, channel);
+    }
+    if (g_channelsBase.BuildDataBase(1) != state.range(0)) state.SkipWithError("build failed");
+  }
+}
+BENCHMARK(ConnectingChannelEvents)
+    ->Arg(10000)
+    ->MinTime(0.2)
+    ->Repetitions(kRepetitions)
+    ->Unit(benchmark::kMillisecond);
 
 void RebuildStore(benchmark::State& state) {
   PrepareStore(ChannelNames(state.range(0), {kFr251, k2515}));
@@ -134,6 +187,53 @@ void PrintRebuildRow(const Collector& collector) {
   PrintRow(row);
 }
 
+void PrintLiveRows(const Collector& collector) {
+  TableRow row;
+  row.build = "zovik_core in a native program; Wine: not run";
+  const auto perEvent = [&](const std::string& name) {
+    std::vector<double> times = collector.times.at(name);
+    for (double& time : times) time /= kEventsPerCycle;
+    return times;
+  };
+  const std::vector<double> small = perEvent("LiveChannelEvents/10");
+  const std::vector<double> large = perEvent("LiveChannelEvents/10000");
+  std::vector<double> ratio;
+  for (size_t i = 0; i < small.size() && i < large.size(); ++i) ratio.push_back(large[i] / small[i]);
+  const Spread scale = SpreadOf(ratio);
+  row.figure = "7 Live channel change, one create, rename or delete event to the published store "
+               "(RefreshChannel, RemoveChannel; name read by index)";
+  row.measured = "N = 10,000 channels: " + WithSpread(SpreadOf(large), 0, "ns");
+  row.baseline = "N = 10: " + WithSpread(SpreadOf(small), 0, "ns");
+  row.result = WithSpread(scale, 2, "\xC3\x97");
+  row.target = "10,000 \xE2\x89\xA4 2\xC3\x97 10";
+  row.verdict = Verdict(!collector.failed && scale.median <= 2);
+  PrintRow(row);
+
+  const Spread connecting = SpreadOf(collector.times.at("ConnectingChannelEvents/10000"));
+  row.figure = "8 Connecting to 10,000 channels: one new-channel event each while establishing, "
+               "then the build";
+  row.measured = WithSpread(connecting, 2, "ms");
+  row.baseline = "\xE2\x80\x94";
+  row.result = WithSpread(connecting, 2, "ms");
+  row.target = "\xE2\x89\xA4 100 ms";
+  row.verdict = Verdict(!collector.failed && connecting.median <= 100);
+  PrintRow(row);
+
+  const auto& off = collector.times.at("FoundFrequencyWithNotices/0");
+  const auto& on = collector.times.at("FoundFrequencyWithNotices/1");
+  std::vector<double> noticeRatio;
+  for (size_t i = 0; i < off.size() && i < on.size(); ++i) noticeRatio.push_back(on[i] / off[i]);
+  const Spread noticeCost = SpreadOf(noticeRatio);
+  row.figure = "9 Chat notices on, accepted frequency \xE2\x86\x92 move request, every frequency "
+               "found (HandleDatagram, 10 channels)";
+  row.measured = "notices on: " + WithSpread(SpreadOf(on), 0, "ns");
+  row.baseline = "notices off: " + WithSpread(SpreadOf(off), 0, "ns");
+  row.result = WithSpread(noticeCost, 2, "\xC3\x97");
+  row.target = "\xE2\x89\xA4 1.1\xC3\x97 (noise)";
+  row.verdict = Verdict(!collector.failed && noticeCost.median <= 1.1);
+  PrintRow(row);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +246,7 @@ int main(int argc, char** argv) {
   try {
     PrintLookupRows(collector);
     PrintRebuildRow(collector);
+    PrintLiveRows(collector);
   } catch (const std::exception& error) {
     std::cerr << "zovik_bench_store: " << error.what() << "\n";
     return 1;
