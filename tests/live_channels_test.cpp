@@ -40,7 +40,9 @@ void ExpectSameAnswers(const CDB_snapshot& snapshot, const Model& model) {
   for (const std::string& name : kNames) {
     const CDB_item* found = snapshot.FindFirst(name);
     EXPECT_EQ(found == nullptr ? 0 : found->id, FirstIdOf(model, name)) << name;
-    if (found != nullptr) EXPECT_EQ(found->name, name);
+    if (found != nullptr) {
+      EXPECT_EQ(found->name, name);
+    }
   }
 }
 
@@ -78,7 +80,9 @@ TEST(LiveChannels, EveryNameResolvesAsInAPlainListThroughChangesAndFolds) {
       EXPECT_EQ(live.Set(id, name), expected);
       here->name = name;
       // Nothing to publish, nothing for readers to walk.
-      if (expected == LiveChange::kNone) EXPECT_EQ(live.answerCount(), answersBefore);
+      if (expected == LiveChange::kNone) {
+        EXPECT_EQ(live.answerCount(), answersBefore);
+      }
     }
     SCOPED_TRACE(step);
     ExpectSameAnswers(*SnapshotOf(live), model);
