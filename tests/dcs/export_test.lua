@@ -5,7 +5,7 @@ local scriptsDir = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR")
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
 local Radio = dofile(scriptsDir .. "/ZovikRadio.lua")
-local Settings = dofile(scriptsDir .. "/ZovikSettings.lua")
+local function module(name) return dofile(scriptsDir .. "/" .. name .. ".lua") end
 local Aircraft = dofile(scriptsDir .. "/ZovikAircraft.lua")
 
 local function eq(actual, expected, what)
@@ -30,21 +30,50 @@ case("frequency rule", function()
 end)
 
 case("settings check", function()
+  local Settings = module("ZovikSettings")
   local s, problems = Settings.check({ host = "10.0.0.2", port = 10600, resendSeconds = 5,
     radios = { ["F-16C_50"] = 38 } })
   eq(#problems, 0, "problems of good settings")
-  eq(s.host .. s.port .. s.resendSeconds .. s.radios["F-16C_50"], "10.0.0.210600538", "kept")
+  eq(s.host, "10.0.0.2", "host kept")
+  eq(s.port, 10600, "port kept")
+  eq(s.resendSeconds, 5, "resendSeconds kept")
+  eq(s.radios["F-16C_50"], 38, "radio kept")
   for _, row in ipairs({
     { "nope", "host", "127.0.0.1" }, { { port = "10500" }, "port", 10500 },
     { { port = 70000 }, "port", 10500 }, { { resendSeconds = 0 }, "resendSeconds", 2 },
     { { host = "" }, "host", "127.0.0.1" }, { { resendSecs = 1 }, "resendSeconds", 2 },
+    -- The game's UDP socket is IPv4 only.
+    { { host = "::1" }, "host", "127.0.0.1", "IPv6" },
   }) do
     s, problems = Settings.check(row[1])
     eq(#problems, 1, "problems of " .. row[2])
     eq(s[row[2]], row[3], row[2] .. " falls back")
+    assert(not row[4] or problems[1]:find(row[4], 1, true), "the line says why: " .. problems[1])
   end
   s, problems = Settings.check({ radios = { ["F-16C_50"] = "COM2", ["A-10C"] = 55 } })
-  eq(#problems .. s.radios["A-10C"] .. tostring(s.radios["F-16C_50"]), "155nil", "radios entries")
+  eq(#problems, 1, "problems of a wrong radios entry")
+  eq(s.radios["A-10C"], 55, "good radios entry kept")
+  eq(s.radios["F-16C_50"], nil, "wrong radios entry dropped")
+end)
+
+case("settings files as editors save them", function()
+  local Settings = module("ZovikSettings")
+  local path = os.tmpname()
+  -- bytes of the file, port read, problem expected in the log
+  for _, row in ipairs({
+    { "\239\187\191return { port = 10600 }\r\n", 10600 }, -- Notepad's UTF-8
+    { "\255\254r\0e\0t\0u\0r\0n\0", 10500, "UTF-16" }, -- Notepad's "Unicode"
+    { "return {", 10500, "defaults used" },
+  }) do
+    local file = assert(io.open(path, "wb"))
+    file:write(row[1])
+    file:close()
+    local settings, problems = Settings.load(path)
+    eq(settings.port, row[2], "port of " .. string.format("%q", row[1]))
+    eq(#problems, row[3] and 1 or 0, "problems of " .. string.format("%q", row[1]))
+    assert(not row[3] or problems[1]:find(row[3], 1, true), "says why: " .. tostring(problems[1]))
+  end
+  os.remove(path)
 end)
 
 case("aircraft table", function()
