@@ -1,12 +1,13 @@
 -- The game-side scripts under a plain Lua 5.1: the pure rules, then the
 -- export callbacks driven by the mock game with a real receiving socket.
---   lua5.1 export_test.lua SCRIPTS_DIR (dcs/Scripts/ZOVIK of the repository)
-local scriptsDir = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR")
+--   lua5.1 export_test.lua SCRIPTS_DIR README
+-- SCRIPTS_DIR: dcs/Scripts/ZOVIK of the repository; README: its README.md,
+-- whose aircraft table must be the one the code follows.
+local scriptsDir, readmePath = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR README"), arg[2]
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
 local Radio = dofile(scriptsDir .. "/ZovikRadio.lua")
 local function module(name) return dofile(scriptsDir .. "/" .. name .. ".lua") end
-local Aircraft = dofile(scriptsDir .. "/ZovikAircraft.lua")
 
 local function eq(actual, expected, what)
   if actual ~= expected then
@@ -76,13 +77,39 @@ case("settings files as editors save them", function()
   os.remove(path)
 end)
 
-case("aircraft table", function()
-  eq(Aircraft.radioFor("F-16C_50").device, 36, "F-16 default")
-  eq(Aircraft.radioFor("F-16C_50").spacing, 25, "ARC-164 snaps")
-  eq(Aircraft.radioFor("F-16C_50", { ["F-16C_50"] = 38 }).spacing, nil, "COM2 does not")
-  eq(Aircraft.radioFor("Su-27", { ["Su-27"] = 5 }).device, 5, "configured device")
-  eq(Aircraft.radioFor("Su-27"), nil, "Flaming Cliffs")
+case("aircraft and their radios", function()
+  local Aircraft = module("ZovikAircraft")
+  local seen = {}
+  for _, group in ipairs(Aircraft.groups()) do
+    for _, name in ipairs(group.names) do
+      assert(not seen[name], name .. " is listed twice")
+      seen[name] = true
+      local radio = Aircraft.radioFor(name)
+      assert(radio == group.radios[1], name .. ": the first radio of its list is followed")
+      for _, r in ipairs(group.radios) do
+        assert(r.device == math.floor(r.device) and r.device > 0 and #r.label > 0, name .. " radio")
+      end
+    end
+  end
+  -- Only the AN/ARC-164 sets tune in 25 kHz steps and nothing finer.
+  eq(Aircraft.radioFor("F-16C_50").spacing, 25, "F-16 COM1 snaps")
+  eq(Aircraft.radioFor("F-16C_50", { ["F-16C_50"] = 38 }).spacing, nil, "its VHF COM2 does not")
+  eq(Aircraft.radioFor("Su-27", { ["Su-27"] = 5 }).device, 5, "a configured device")
+  eq(Aircraft.radioFor("Su-27"), nil, "Flaming Cliffs: no clickable radio")
   eq(Aircraft.radioFor(nil), nil, "no aircraft")
+
+  -- The README's table is this one: a pilot reads there what the code follows.
+  local expected = { "| aircraft | radio followed (device) |", "|---|---|" }
+  for _, group in ipairs(Aircraft.groups()) do
+    local first = group.radios[1]
+    expected[#expected + 1] = string.format("| %s | %s (%d) |", table.concat(group.names, ", "),
+      first.label, first.device)
+  end
+  local wanted = table.concat(expected, "\n") .. "\n\n"
+  local readme = assert(io.open(assert(readmePath, "README path"), "rb")):read("*a")
+  if not readme:find(wanted, 1, true) then
+    error("README.md's aircraft table differs from ZovikAircraft.lua; it should read:\n" .. wanted)
+  end
 end)
 
 -- A mock game with ZOVIK installed, sending to a fresh receiver; `config`
