@@ -6,7 +6,6 @@
 local scriptsDir, readmePath = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR README"), arg[2]
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
-local Radio = dofile(scriptsDir .. "/ZovikRadio.lua")
 local function module(name) return dofile(scriptsDir .. "/" .. name .. ".lua") end
 
 local function eq(actual, expected, what)
@@ -20,6 +19,7 @@ local cases = {}
 local function case(name, body) cases[#cases + 1] = { name = name, body = body } end
 
 case("frequency rule", function()
+  local Radio = module("ZovikRadio")
   for _, row in ipairs({
     { 251000192, nil, "251000" }, { 127524999.6, nil, "127525" }, { 125375435, nil, "125375" },
     { 30000999, nil, "30001" }, { 30000400, nil, nil }, { 399999400, nil, "399999" },
@@ -112,6 +112,47 @@ case("aircraft and their radios", function()
   end
 end)
 
+case("the log says why nothing is sent, once per cause", function()
+  local Follower, Aircraft = module("ZovikFollower"), module("ZovikAircraft")
+  local settings = module("ZovikSettings").defaults()
+  local lines, answer = {}, nil
+  local cockpit = {
+    selfData = function() return answer.aircraft and { Name = answer.aircraft } end,
+    frequency = function()
+      if answer.hz == "fail" then error("device failure") end
+      return answer.hz
+    end,
+  }
+  local f = Follower.new(settings, Aircraft, module("ZovikRadio"),
+    function(_, line) lines[#lines + 1] = line end)
+  local now = 0
+  -- what the cockpit answers, a text the one line about it holds
+  for _, row in ipairs({
+    { {}, "no aircraft" },
+    { { aircraft = "Su-27" }, "ZovikConfig.lua" },
+    { { aircraft = "F-16C_50", hz = nil }, "is off" },
+    { { aircraft = "F-16C_50", hz = "fail" }, "device failure" },
+    { { aircraft = "F-16C_50", hz = 3500000 }, "3.500 MHz" },
+  }) do
+    answer = row[1]
+    for _ = 1, 2 do -- the cause comes back after another: still one line
+      for _ = 1, 10 do
+        now = now + 0.05
+        eq(f:read(now, cockpit), nil, "sent with " .. row[2])
+      end
+      answer = { aircraft = "F-16C_50", hz = 251000000 }
+      now = now + 0.05
+      eq(f:read(now, cockpit), "251000", "sent again after " .. row[2])
+      answer = row[1]
+    end
+    local count = 0
+    for _, line in ipairs(lines) do
+      if line:find(row[2], 1, true) then count = count + 1 end
+    end
+    eq(count, 1, "lines about " .. row[2])
+  end
+end)
+
 -- A mock game with ZOVIK installed, sending to a fresh receiver; `config`
 -- extends the settings, `before(game)` runs before the script loads.
 local function rig(config, before)
@@ -156,6 +197,47 @@ case("changes, noise and resends", function()
   game.close()
 end)
 
+case("changes of seat and a failing game", function()
+  local game, rx = rig()
+  -- Device 36 is the F-16's COM1, and a navigation receiver tuned inside the
+  -- band in the Hornet: read there, it would move the pilot.
+  local navigation = { hz = 133000000 }
+  local f16 = { [36] = { hz = 251000000, on = true } }
+  local hornet = { [38] = { hz = 305000000 }, [36] = navigation }
+  local function seat(name, devices) return function() game:board(name, devices) end end
+  game:start()
+  -- what happens; how long it lasts before it heals (nothing is sent
+  -- meanwhile); the datagram due within 0.1 s after that
+  for _, step in ipairs({
+    { "take the F-16", seat("F-16C_50", f16), 0, "251000" },
+    { "switch to the Hornet", seat("FA-18C_hornet", hornet), 0, "305000" },
+    { "switch back", seat("F-16C_50", f16), 0, "251000" },
+    { "LoGetSelfData fails", function() game.selfDataFails = true end, 1.1, "251000" },
+    { "it fails while the pilot switches", function()
+      game.selfDataFails = true
+      game:board("FA-18C_hornet", hornet)
+    end, 1.1, "305000" },
+    { "GetDevice fails while the knob turns", function()
+      game.getDeviceFails, hornet[38].hz = true, 305500000
+    end, 1.1, "305500" },
+    { "the radio fails", function() hornet[38].fail = true end, 1.1, "305500" },
+    { "no aircraft, then the F-16", seat(nil), 1.1, "251000", seat("F-16C_50", f16) },
+  }) do
+    game:run(0.3 * math.random())
+    step[2]()
+    local before = #game.sends
+    game:run(step[3])
+    eq(#game.sends, before, step[1] .. ": datagrams while it lasts")
+    game.selfDataFails, game.getDeviceFails, hornet[38].fail = false, false, nil
+    if step[5] then step[5]() end
+    assert(game:untilSent(game.time, 0.1), step[1] .. ": nothing sent within 0.1 s")
+    eq(game.sends[#game.sends].text, step[4], step[1] .. ": datagram")
+  end
+  eq(navigation.reads, nil, "reads of the F-16's device number in the Hornet")
+  eq(#rx:take(), #game.sends, "datagrams received")
+  game.close()
+end)
+
 case("nothing sent without a readable radio", function()
   local game, rx = rig(", radios = { ['A-10C'] = 99 }")
   game:start()
@@ -182,9 +264,9 @@ case("nothing sent without a readable radio", function()
     expectNothing("reading " .. tostring(state.hz) .. (state.fail and " failing" or ""))
   end
   game:run(5)
-  eq(#game:logged("radio device 99 failed"), 1, "missing device logged once")
+  eq(#game:logged("no device 99"), 1, "missing device logged once")
   eq(#game:logged("device failure"), 1, "failing device logged once")
-  eq(#game:logged("Su-27: no readable radio"), 1, "aircraft without radio said once")
+  eq(#game:logged("Su-27: no radio known"), 1, "aircraft without radio said once")
   game.close()
 end)
 
@@ -209,57 +291,67 @@ case("configured radio and broken settings", function()
   end
 end)
 
--- Another export tool: counts its calls, wants to run every `period` s.
-local function neighbour(period, failing)
-  local calls = { start = 0, before = 0, after = 0, event = 0, stop = 0, args = {} }
-  LuaExportStart = function() calls.start = calls.start + 1 end
-  LuaExportBeforeNextFrame = function() calls.before = calls.before + 1 end
-  LuaExportAfterNextFrame = function()
-    calls.after = calls.after + 1
-    if failing then error("neighbour broke") end
-  end
-  LuaExportActivityNextEvent = function(t)
-    calls.event = calls.event + 1
-    calls.args[#calls.args + 1] = t
-    return period and t + period
-  end
-  LuaExportStop = function() calls.stop = calls.stop + 1 end
-  return calls
-end
+case("a host the socket cannot use", function()
+  local game, rx = rig(", host = '::1'")
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
+  game:start()
+  game:run(0.1)
+  eq(#game:logged("IPv6"), 1, "lines about an IPv6 host")
+  eq(list(rx:take()), "251500", "sent to the default host")
+  game.close()
+
+  game, rx = rig(", host = 'tower'", function(g) g.hosts.tower = false end)
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
+  game:start()
+  game:run(25)
+  eq(#game:logged("tower"), 1, "lines about the unknown host")
+  assert(game.lookups >= 2 and game.lookups <= 3, "look-ups in 25 s: " .. game.lookups)
+  -- The name resolves later (a VPN comes up): sent after the next look-up.
+  game.hosts.tower = "127.0.0.1"
+  assert(game:untilSent(game.time, 10.1), "nothing sent within 10 s of the host resolving")
+  eq(list(rx:take()), "251500", "sent once found")
+  game.close()
+end)
 
 case("a good neighbour", function()
   local calls
-  local game, rx = rig(nil, function() calls = neighbour(0.01, true) end)
+  local game, rx = rig(nil, function() calls = Mock.neighbour(1, true) end)
   local startCallback = LuaExportStart
   game:load()
   eq(LuaExportStart, startCallback, "second load leaves the callbacks")
   game.aircraft = "Ka-50"
   game.devices[48] = { hz = 127525000 }
   game:start()
-  for _ = 1, 30 do game:frame(0.02) end
-  eq(calls.start .. calls.before .. calls.after, "13030", "neighbour called once per game call")
-  eq(calls.event, 30, "neighbour's activity calls")
-  eq(calls.args[30], game.time, "activity argument passed on")
-  eq(list(rx:take()), "127525", "one datagram despite the neighbour's error and the second load")
+  for _ = 1, 300 do game:frame(0.02) end
+  eq(calls.start, 1, "neighbour's starts")
+  eq(calls.before, 300, "neighbour's calls before a frame")
+  eq(calls.after, 300, "neighbour's calls after a frame")
+  -- The game calls the activity at its first frame, then at the first frame
+  -- of each second it asked for, with that frame's model time.
+  eq(calls.event, 6, "neighbour's activity calls in 6 s")
+  for i = 2, #calls.times do
+    local late = calls.times[i] - (calls.times[i - 1] + 1)
+    eq(late >= -1e-9 and late < 0.02, true, "activity call " .. i .. " at " .. calls.times[i])
+  end
+  eq(list(rx:take()), "127525,127525,127525", "despite the neighbour's error and the second load")
   eq(#game:logged("neighbour broke"), 1, "neighbour's error logged once")
-  eq(LuaExportActivityNextEvent(game.time), game.time + 0.01, "neighbour's earlier time")
   game.close()
   eq(calls.stop, 1, "neighbour's stop")
 
-  game, rx = rig(nil, function() calls = neighbour(nil) end)
+  -- A neighbour whose activity ended is not called again.
+  game, rx = rig(nil, function() calls = Mock.neighbour(nil) end)
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
   game:start()
-  game:run(1)
-  local t = game.time
-  local ours = LuaExportActivityNextEvent(t)
-  assert(ours > t and ours <= t + 0.05, "our own time when the neighbour's calls ended: " .. ours)
+  game:run(3)
+  eq(calls.event, 1, "activity calls of a neighbour that ended them")
+  rx:discard()
   -- A tool loaded after ZOVIK that chains only the frame callback.
   local zovikAfter = LuaExportAfterNextFrame
   LuaExportAfterNextFrame = function() zovikAfter() end
   LuaExportActivityNextEvent = nil
-  game.aircraft = "UH-1H"
-  game.devices[22] = { hz = 251500000 }
-  game:run(1.2)
-  eq(list(rx:take()), "251500", "frames alone drive the script")
+  game.devices[22].hz = 251000000
+  game:run(0.1)
+  eq(list(rx:take()), "251000", "frames alone drive the script")
   game.close()
 end)
 
