@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/frequency_argument.h"
+#include "tools/channel_plan/serverquery.h"
 #include "udpserver/frequency_rule.h"
 
 namespace {
@@ -113,6 +114,29 @@ TEST(FrequencyArgument, KeepsTheDigitsAsTypedForTheWire) {
   EXPECT_EQ(text, "0251000");
   ASSERT_TRUE(FrequencyArgumentToKilohertzText("00251000", &text));
   EXPECT_EQ(text, "00251000");
+}
+
+struct EscapeCase {
+  std::string value;
+  std::string escaped;
+};
+
+TEST(ServerQuery, EscapesWhatTheQueryInterfaceReadsAsSyntax) {
+  const EscapeCase cases[] = {
+      {"127.525", "127.525"},
+      {kE + "251", "Fr\xC3\xA9quences\\s251"},
+      {"a/b|c\\d", "a\\/b\\pc\\\\d"},
+      {"\a\b\f\n\r\t\v", "\\a\\b\\f\\n\\r\\t\\v"},
+      {"\xC3\xA9\xE2\x80\x93\x7F\x01", "\xC3\xA9\xE2\x80\x93\x7F\x01"},
+      {"", ""},
+  };
+  for (const EscapeCase& c : cases) {
+    EXPECT_EQ(ServerQueryEscape(c.value), c.escaped) << c.value;
+  }
+  EXPECT_EQ(ChannelCreateCommand(kE + "251"),
+            "channelcreate channel_name=Fr\xC3\xA9quences\\s251 channel_flag_permanent=1");
+  EXPECT_EQ(ChannelCreateCommand("127.525"),
+            "channelcreate channel_name=127.525 channel_flag_permanent=1");
 }
 
 }  // namespace

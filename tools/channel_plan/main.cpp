@@ -1,17 +1,20 @@
 // zovik_channels: the channel names the plugin looks for, for server admins.
 //
 //   zovik_channels FREQUENCY...                the name of each frequency
+//   zovik_channels --serverquery FREQUENCY...  ServerQuery commands creating them
 //   zovik_channels --plan FROM TO STEP         every name a band needs
 //
 // Frequencies in MHz ("251", "127.525") or kHz ("243500"); STEP in kHz.
 // Output is UTF-8: one channel name a line, then a tab and the frequencies it
-// serves.
+// serves; or one ServerQuery command per channel name.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "commands/channel_frequencies.h"
 #include "commands/frequency_argument.h"
 #include "tools/channel_plan/channel_plan.h"
+#include "tools/channel_plan/serverquery.h"
 #include "udpserver/frequency_rule.h"
 
 namespace {
@@ -19,6 +22,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: zovik_channels FREQUENCY...\n"
+               "       zovik_channels --serverquery FREQUENCY...\n"
                "       zovik_channels --plan FROM TO STEP_KHZ   (e.g. --plan 225.000 399.975 25)\n"
                "  FREQUENCY in MHz (251, 127.525) or kHz (243500)\n");
   return 2;
@@ -59,12 +63,32 @@ int PrintPlan(int argc, char** argv) {
   return 0;
 }
 
+// Each name once, however many of the frequencies share it.
+int PrintServerQueryCommands(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  int status = 0;
+  ChannelFrequencyList channels;
+  for (int i = 2; i < argc; ++i) {
+    int32_t frequency = 0;
+    if (ReadFrequency(argv[i], &frequency)) {
+      channels.Add(frequency);
+    } else {
+      status = 1;
+    }
+  }
+  for (const ChannelFrequencies& entry : channels.entries()) {
+    std::printf("%s\n", ChannelCreateCommand(entry.name).c_str());
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string first = argv[1];
   if (first == "--plan") return PrintPlan(argc, argv);
+  if (first == "--serverquery") return PrintServerQueryCommands(argc, argv);
   int status = 0;
   for (int i = 1; i < argc; ++i) {
     int32_t frequency = 0;
