@@ -155,9 +155,9 @@ chain_row() {
     cat "$work/chain" >>"$log"
     return 1
   }
-  sed -n 's/^knob turn -> requestClientMove: median \([0-9.]*\) ms, max \([0-9.]*\) ms over \([0-9]*\) turns.*/| G5 Knob turn → requestClientMove, wall clock (mock game in real time, 60 frames a second, \3 turns at random moments) | '"$build"' | median \1 ms · max \2 ms | — | median \1 ms | reported | reported |/p' "$work/chain"
+  sed -n 's/^datagram -> requestClientMove: median \([0-9.]*\) ms, max \([0-9.]*\) ms over \([0-9]*\) moves.*/| G5 Datagram sent → requestClientMove, wall clock (\3 moves: knob turns and changes of seat in the mock game) | '"$build"' | median \1 ms · max \2 ms | — | median \1 ms | reported | reported |/p' "$work/chain"
 }
-game_figure "G1-G4 export script in the mock game" \
+game_figure "G1-G4, G6 export script in the mock game" \
   taskset -c "$measured" lua5.1 bench/dcs/frame_bench.lua dcs/Scripts/ZOVIK
 game_figure "G5 chain, native" chain_row "zovik_linux_amd64.so, native" "$lin/zovik_host"
 game_figure "G5 chain, Wine" chain_row "$wine_build" "$win/zovik_host.exe" cmake/wine-run.sh "$prefix"

@@ -17,7 +17,7 @@ run() { cmake/wine-run.sh "$prefix" "$@"; }
 # Level 3: the log shows every new frequency and move.
 run reg add 'HKLM\Software\Wemto\ZOVIK' /v 'Log Level' /t REG_SZ /d 3 /f >/dev/null
 
-echo "== game side: dcs/Scripts/ZOVIK/ZovikExport.lua in the mock cockpit, in real time"
+echo "== game side: dcs/Scripts/ZOVIK/ZovikExport.lua in the mock cockpit, frame by frame"
 echo "   (F-16C_50 COM1, a Su-27 without a readable radio, Ka-50, UH-1H and Mi-8MT;"
 echo "    the plugin loaded by zovik_host.exe under Wine, on a server of frequency channels)"
 ZOVIK_CHAIN_SHOW_LOG=1 sh tests/dcs/chain_test.sh lua5.1 build/win64/bin/zovik_host.exe \

@@ -5,7 +5,8 @@
 #include <climits>
 #include <string>
 
-#include "tools/common/frequency_argument.h"
+#include "commands/frequency_argument.h"
+#include "tools/channel_plan/serverquery.h"
 #include "udpserver/frequency_rule.h"
 
 namespace {
@@ -14,7 +15,7 @@ const std::string kE = "Fr\xC3\xA9quences ";
 
 struct PlanCase {
   int32_t from, to, step;
-  std::vector<ChannelPlanEntry> plan;
+  std::vector<ChannelFrequencies> plan;
 };
 
 // Small bands across the naming rule's edges, each plan written out by hand.
@@ -42,7 +43,7 @@ TEST(ChannelPlan, SmallBandsGiveTheseNames) {
   };
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.from);
-    const std::vector<ChannelPlanEntry> plan = BuildChannelPlan(c.from, c.to, c.step);
+    const std::vector<ChannelFrequencies> plan = BuildChannelPlan(c.from, c.to, c.step);
     ASSERT_EQ(plan.size(), c.plan.size());
     for (size_t i = 0; i < plan.size(); ++i) {
       EXPECT_EQ(plan[i].name, c.plan[i].name);
@@ -54,7 +55,7 @@ TEST(ChannelPlan, SmallBandsGiveTheseNames) {
 // Over the whole band, 1 kHz apart, every accepted frequency is served once.
 TEST(ChannelPlan, EveryAcceptedFrequencyIsServedOnce) {
   size_t frequencies = 0;
-  for (const ChannelPlanEntry& entry : BuildChannelPlan(0, 500000, 1)) {
+  for (const ChannelFrequencies& entry : BuildChannelPlan(0, 500000, 1)) {
     frequencies += entry.frequencies.size();
   }
   EXPECT_EQ(frequencies, static_cast<size_t>(kHighestFrequency - kLowestFrequency + 1));
@@ -93,6 +94,10 @@ TEST(FrequencyArgument, ReadsMegahertzAndKilohertz) {
       {"127.525", true, 127525}, {"30.001", true, 30001},  {"251.", true, 251000},
       {"251.0001", false, 0},    {".5", false, 0},          {"abc", false, 0},
       {"-251000", false, 0},     {"", false, 0},            {"99999999999", false, 0},
+      {"1.2.3", false, 0},       {"251.-5", false, 0},      {"127,525", false, 0},
+      // A whole number below 30001 is MHz.
+      {"251", true, 251000},     {"0251", true, 251000},    {"30", true, 30000},
+      {"30000", true, 30000000}, {"30001", true, 30001},    {"0", true, 0},
   };
   for (const ArgumentCase& c : cases) {
     int32_t kilohertz = 0;
@@ -101,6 +106,37 @@ TEST(FrequencyArgument, ReadsMegahertzAndKilohertz) {
       EXPECT_EQ(kilohertz, c.kilohertz) << c.argument;
     }
   }
+}
+
+TEST(FrequencyArgument, KeepsTheDigitsAsTypedForTheWire) {
+  std::string text;
+  ASSERT_TRUE(FrequencyArgumentToKilohertzText("0251", &text));
+  EXPECT_EQ(text, "0251000");
+  ASSERT_TRUE(FrequencyArgumentToKilohertzText("00251000", &text));
+  EXPECT_EQ(text, "00251000");
+}
+
+struct EscapeCase {
+  std::string value;
+  std::string escaped;
+};
+
+TEST(ServerQuery, EscapesWhatTheQueryInterfaceReadsAsSyntax) {
+  const EscapeCase cases[] = {
+      {"127.525", "127.525"},
+      {kE + "251", "Fr\xC3\xA9quences\\s251"},
+      {"a/b|c\\d", "a\\/b\\pc\\\\d"},
+      {"\a\b\f\n\r\t\v", "\\a\\b\\f\\n\\r\\t\\v"},
+      {"\xC3\xA9\xE2\x80\x93\x7F\x01", "\xC3\xA9\xE2\x80\x93\x7F\x01"},
+      {"", ""},
+  };
+  for (const EscapeCase& c : cases) {
+    EXPECT_EQ(ServerQueryEscape(c.value), c.escaped) << c.value;
+  }
+  EXPECT_EQ(ChannelCreateCommand(kE + "251"),
+            "channelcreate channel_name=Fr\xC3\xA9quences\\s251 channel_flag_permanent=1");
+  EXPECT_EQ(ChannelCreateCommand("127.525"),
+            "channelcreate channel_name=127.525 channel_flag_permanent=1");
 }
 
 }  // namespace

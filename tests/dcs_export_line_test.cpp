@@ -30,34 +30,82 @@ TEST(DcsExportLine, TellsOurLineFromOthers) {
   for (const auto& c : cases) EXPECT_EQ(IsZovikExportLine(c.line), c.ours) << c.line;
 }
 
-// Each file as found, after install, and after uninstall of that.
-TEST(DcsExportLine, AddsOneLineAndRemovesOnlyOurs) {
+// Every original comes back byte for byte from an install then an uninstall.
+TEST(DcsExportLine, UninstallGivesBackWhatInstallFound) {
   const struct {
     const char* what;
-    std::string before, installed, uninstalled;
-    int found;
+    std::string before, installed;
+    size_t returnLine;
   } cases[] = {
-      {"missing or empty", "", kLine + "\r\n", "", 0},
-      {"a byte order mark alone", kBom, kBom + kLine + "\r\n", kBom, 0},
+      {"missing or empty", "", kLine + "\r\n", 0},
+      {"a byte order mark alone", kBom, kBom + kLine + "\r\n", 0},
       {"CR LF, BOM, last line unended", kBom + kOther + "\r\nx = 1",
-       kBom + kOther + "\r\nx = 1\r\n" + kLine + "\r\n", kBom + kOther + "\r\nx = 1\r\n", 0},
-      {"LF", kOther + "\n", kOther + "\n" + kLine + "\n", kOther + "\n", 0},
-      {"lone CR", "a\rb", "a\rb\r" + kLine + "\r", "a\rb\r", 0},
-      {"ours already, unended", kOther + "\n" + kLine, kOther + "\n" + kLine, kOther + "\n", 1},
-      {"ours three times", kLine + "\r\n" + kOther + "\r\n" + kSlashes + "\n" + kLine,
-       kLine + "\r\n" + kOther + "\r\n", kOther + "\r\n", 3},
-      {"ours commented out", "-- " + kLine + "\n", "-- " + kLine + "\n" + kLine + "\n",
-       "-- " + kLine + "\n", 0},
+       kBom + kOther + "\r\nx = 1\r\n" + kLine, 0},
+      {"LF", kOther + "\n", kOther + "\n" + kLine + "\n", 0},
+      {"lone CR", "a\rb", "a\rb\r" + kLine, 0},
+      {"ours commented out", "-- " + kLine + "\n", "-- " + kLine + "\n" + kLine + "\n", 0},
+      {"ours in a block comment", "--[==[\n" + kLine + "\n]] ]==]\n",
+       "--[==[\n" + kLine + "\n]] ]==]\n" + kLine + "\n", 0},
+      {"ours in a long string", "x = [[\n" + kLine + "]]", "x = [[\n" + kLine + "]]\n" + kLine, 0},
+      {"a final return", "local M = {}\r\nreturn M\r\n",
+       "local M = {}\r\n" + kLine + "\r\nreturn M\r\n", 3},
+      {"returns inside blocks only",
+       "if x then return end\nfunction f() local ending\n  return 1\nend\n",
+       "if x then return end\nfunction f() local ending\n  return 1\nend\n" + kLine + "\n", 0},
+      {"'return' in strings and comments", "s = 'return' -- return\nt = \"a\\\n  return\"\n",
+       "s = 'return' -- return\nt = \"a\\\n  return\"\n" + kLine + "\n", 0},
   };
   for (const auto& c : cases) {
     const ExportScriptEdit installed = WithOneZovikLine(c.before);
     EXPECT_EQ(installed.bytes, c.installed) << c.what;
-    EXPECT_EQ(installed.zovikLinesFound, c.found) << c.what;
+    EXPECT_EQ(installed.returnLine, c.returnLine) << c.what;
     EXPECT_EQ(WithOneZovikLine(installed.bytes).bytes, installed.bytes) << c.what;
     const ExportScriptEdit uninstalled = WithoutZovikLines(installed.bytes);
-    EXPECT_EQ(uninstalled.bytes, c.uninstalled) << c.what;
-    EXPECT_EQ(uninstalled.zovikLinesFound, 1) << c.what;
+    EXPECT_EQ(uninstalled.bytes, c.before) << c.what;
+    EXPECT_EQ(uninstalled.zovikLinesRemoved, 1) << c.what;
   }
+}
+
+TEST(DcsExportLine, KeepsOneZovikLineWhereItRuns) {
+  const struct {
+    const char* what;
+    std::string before, installed;
+    int found, removed;
+  } cases[] = {
+      {"ours already, unended", kOther + "\n" + kLine, kOther + "\n" + kLine, 1, 0},
+      {"ours three times, the last one unended",
+       kLine + "\r\n" + kOther + "\r\n" + kSlashes + "\n" + kLine, kLine + "\r\n" + kOther, 3, 2},
+      {"ours after the final return, which stops the file loading", "return {}\n" + kLine + "\n",
+       kLine + "\nreturn {}\n", 0, 1},
+      {"ours before the final return", kLine + "\nreturn {}\n" + kLine + "\n",
+       kLine + "\nreturn {}\n", 1, 1},
+  };
+  for (const auto& c : cases) {
+    const ExportScriptEdit edit = WithOneZovikLine(c.before);
+    EXPECT_EQ(edit.bytes, c.installed) << c.what;
+    EXPECT_EQ(edit.zovikLinesFound, c.found) << c.what;
+    EXPECT_EQ(edit.zovikLinesRemoved, c.removed) << c.what;
+  }
+}
+
+TEST(DcsExportLine, RefusesFilesItCannotEditSafely) {
+  const struct {
+    std::string before, why;
+  } cases[] = {
+      {"\xFF\xFE-\0-\0", "UTF-16"},
+      {"\xFE\xFF\0-\0-", "UTF-16"},
+      {std::string("-\0-\0 \0", 6), "UTF-16"},
+      {"x = 1\nlocal t = {} return t\n",
+       "line 2 of Scripts\\Export.lua ends the file with a return"},
+      {"x = 1\n--[[ never closed\n", "line 2 of Scripts\\Export.lua opens a comment or string"},
+      {"--]] return\nx = [=[ ]]\n", "line 2 of Scripts\\Export.lua opens"},
+  };
+  for (const auto& c : cases) {
+    const ExportScriptEdit edit = WithOneZovikLine(c.before);
+    EXPECT_NE(edit.refusal.find(c.why), std::string::npos) << edit.refusal;
+    EXPECT_TRUE(edit.bytes.empty()) << c.why;
+  }
+  EXPECT_NE(WithoutZovikLines("\xFF\xFE-\0").refusal, "");
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 -- The game-side scripts under a plain Lua 5.1: the pure rules, then the
 -- export callbacks driven by the mock game with a real receiving socket.
---   lua5.1 export_test.lua SCRIPTS_DIR (dcs/Scripts/ZOVIK of the repository)
-local scriptsDir = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR")
+--   lua5.1 export_test.lua SCRIPTS_DIR README
+-- SCRIPTS_DIR: dcs/Scripts/ZOVIK of the repository; README: its README.md,
+-- whose aircraft table must be the one the code follows.
+local scriptsDir, readmePath = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR README"), arg[2]
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
-local Radio = dofile(scriptsDir .. "/ZovikRadio.lua")
-local Settings = dofile(scriptsDir .. "/ZovikSettings.lua")
-local Aircraft = dofile(scriptsDir .. "/ZovikAircraft.lua")
+local function module(name) return dofile(scriptsDir .. "/" .. name .. ".lua") end
 
 local function eq(actual, expected, what)
   if actual ~= expected then
@@ -19,6 +19,7 @@ local cases = {}
 local function case(name, body) cases[#cases + 1] = { name = name, body = body } end
 
 case("frequency rule", function()
+  local Radio = module("ZovikRadio")
   for _, row in ipairs({
     { 251000192, nil, "251000" }, { 127524999.6, nil, "127525" }, { 125375435, nil, "125375" },
     { 30000999, nil, "30001" }, { 30000400, nil, nil }, { 399999400, nil, "399999" },
@@ -30,30 +31,126 @@ case("frequency rule", function()
 end)
 
 case("settings check", function()
+  local Settings = module("ZovikSettings")
   local s, problems = Settings.check({ host = "10.0.0.2", port = 10600, resendSeconds = 5,
     radios = { ["F-16C_50"] = 38 } })
   eq(#problems, 0, "problems of good settings")
-  eq(s.host .. s.port .. s.resendSeconds .. s.radios["F-16C_50"], "10.0.0.210600538", "kept")
+  eq(s.host, "10.0.0.2", "host kept")
+  eq(s.port, 10600, "port kept")
+  eq(s.resendSeconds, 5, "resendSeconds kept")
+  eq(s.radios["F-16C_50"], 38, "radio kept")
   for _, row in ipairs({
     { "nope", "host", "127.0.0.1" }, { { port = "10500" }, "port", 10500 },
     { { port = 70000 }, "port", 10500 }, { { resendSeconds = 0 }, "resendSeconds", 2 },
     { { host = "" }, "host", "127.0.0.1" }, { { resendSecs = 1 }, "resendSeconds", 2 },
+    -- The game's UDP socket is IPv4 only.
+    { { host = "::1" }, "host", "127.0.0.1", "IPv6" },
   }) do
     s, problems = Settings.check(row[1])
     eq(#problems, 1, "problems of " .. row[2])
     eq(s[row[2]], row[3], row[2] .. " falls back")
+    assert(not row[4] or problems[1]:find(row[4], 1, true), "the line says why: " .. problems[1])
   end
   s, problems = Settings.check({ radios = { ["F-16C_50"] = "COM2", ["A-10C"] = 55 } })
-  eq(#problems .. s.radios["A-10C"] .. tostring(s.radios["F-16C_50"]), "155nil", "radios entries")
+  eq(#problems, 1, "problems of a wrong radios entry")
+  eq(s.radios["A-10C"], 55, "good radios entry kept")
+  eq(s.radios["F-16C_50"], nil, "wrong radios entry dropped")
 end)
 
-case("aircraft table", function()
-  eq(Aircraft.radioFor("F-16C_50").device, 36, "F-16 default")
-  eq(Aircraft.radioFor("F-16C_50").spacing, 25, "ARC-164 snaps")
-  eq(Aircraft.radioFor("F-16C_50", { ["F-16C_50"] = 38 }).spacing, nil, "COM2 does not")
-  eq(Aircraft.radioFor("Su-27", { ["Su-27"] = 5 }).device, 5, "configured device")
-  eq(Aircraft.radioFor("Su-27"), nil, "Flaming Cliffs")
+case("settings files as editors save them", function()
+  local Settings = module("ZovikSettings")
+  local path = os.tmpname()
+  -- bytes of the file, port read, problem expected in the log
+  for _, row in ipairs({
+    { "\239\187\191return { port = 10600 }\r\n", 10600 }, -- Notepad's UTF-8
+    { "\255\254r\0e\0t\0u\0r\0n\0", 10500, "UTF-16" }, -- Notepad's "Unicode"
+    { "return {", 10500, "defaults used" },
+  }) do
+    local file = assert(io.open(path, "wb"))
+    file:write(row[1])
+    file:close()
+    local settings, problems = Settings.load(path)
+    eq(settings.port, row[2], "port of " .. string.format("%q", row[1]))
+    eq(#problems, row[3] and 1 or 0, "problems of " .. string.format("%q", row[1]))
+    assert(not row[3] or problems[1]:find(row[3], 1, true), "says why: " .. tostring(problems[1]))
+  end
+  os.remove(path)
+end)
+
+case("aircraft and their radios", function()
+  local Aircraft = module("ZovikAircraft")
+  local seen = {}
+  for _, group in ipairs(Aircraft.groups()) do
+    for _, name in ipairs(group.names) do
+      assert(not seen[name], name .. " is listed twice")
+      seen[name] = true
+      local radio = Aircraft.radioFor(name)
+      assert(radio == group.radios[1], name .. ": the first radio of its list is followed")
+      for _, r in ipairs(group.radios) do
+        assert(r.device == math.floor(r.device) and r.device > 0 and #r.label > 0, name .. " radio")
+      end
+    end
+  end
+  -- Only the AN/ARC-164 sets tune in 25 kHz steps and nothing finer.
+  eq(Aircraft.radioFor("F-16C_50").spacing, 25, "F-16 COM1 snaps")
+  eq(Aircraft.radioFor("F-16C_50", { ["F-16C_50"] = 38 }).spacing, nil, "its VHF COM2 does not")
+  eq(Aircraft.radioFor("Su-27", { ["Su-27"] = 5 }).device, 5, "a configured device")
+  eq(Aircraft.radioFor("Su-27"), nil, "Flaming Cliffs: no clickable radio")
   eq(Aircraft.radioFor(nil), nil, "no aircraft")
+
+  -- The README's table is this one: a pilot reads there what the code follows.
+  local expected = { "| aircraft | radio followed (device) |", "|---|---|" }
+  for _, group in ipairs(Aircraft.groups()) do
+    local first = group.radios[1]
+    expected[#expected + 1] = string.format("| %s | %s (%d) |", table.concat(group.names, ", "),
+      first.label, first.device)
+  end
+  local wanted = table.concat(expected, "\n") .. "\n\n"
+  local readme = assert(io.open(assert(readmePath, "README path"), "rb")):read("*a")
+  if not readme:find(wanted, 1, true) then
+    error("README.md's aircraft table differs from ZovikAircraft.lua; it should read:\n" .. wanted)
+  end
+end)
+
+case("the log says why nothing is sent, once per cause", function()
+  local Follower, Aircraft = module("ZovikFollower"), module("ZovikAircraft")
+  local settings = module("ZovikSettings").defaults()
+  local lines, answer = {}, nil
+  local cockpit = {
+    selfData = function() return answer.aircraft and { Name = answer.aircraft } end,
+    frequency = function()
+      if answer.hz == "fail" then error("device failure") end
+      return answer.hz
+    end,
+  }
+  local f = Follower.new(settings, Aircraft, module("ZovikRadio"),
+    function(_, line) lines[#lines + 1] = line end)
+  local now = 0
+  -- what the cockpit answers, a text the one line about it holds
+  for _, row in ipairs({
+    { {}, "no aircraft" },
+    { { aircraft = "Su-27" }, "ZovikConfig.lua" },
+    { { aircraft = "F-16C_50", hz = nil }, "is off" },
+    { { aircraft = "F-16C_50", hz = "fail" }, "device failure" },
+    { { aircraft = "F-16C_50", hz = 3500000 }, "3.500 MHz" },
+  }) do
+    answer = row[1]
+    for _ = 1, 2 do -- the cause comes back after another: still one line
+      for _ = 1, 10 do
+        now = now + 0.05
+        eq(f:read(now, cockpit), nil, "sent with " .. row[2])
+      end
+      answer = { aircraft = "F-16C_50", hz = 251000000 }
+      now = now + 0.05
+      eq(f:read(now, cockpit), "251000", "sent again after " .. row[2])
+      answer = row[1]
+    end
+    local count = 0
+    for _, line in ipairs(lines) do
+      if line:find(row[2], 1, true) then count = count + 1 end
+    end
+    eq(count, 1, "lines about " .. row[2])
+  end
 end)
 
 -- A mock game with ZOVIK installed, sending to a fresh receiver; `config`
@@ -100,6 +197,47 @@ case("changes, noise and resends", function()
   game.close()
 end)
 
+case("changes of seat and a failing game", function()
+  local game, rx = rig()
+  -- Device 36 is the F-16's COM1, and a navigation receiver tuned inside the
+  -- band in the Hornet: read there, it would move the pilot.
+  local navigation = { hz = 133000000 }
+  local f16 = { [36] = { hz = 251000000, on = true } }
+  local hornet = { [38] = { hz = 305000000 }, [36] = navigation }
+  local function seat(name, devices) return function() game:board(name, devices) end end
+  game:start()
+  -- what happens; how long it lasts before it heals (nothing is sent
+  -- meanwhile); the datagram due within 0.1 s after that
+  for _, step in ipairs({
+    { "take the F-16", seat("F-16C_50", f16), 0, "251000" },
+    { "switch to the Hornet", seat("FA-18C_hornet", hornet), 0, "305000" },
+    { "switch back", seat("F-16C_50", f16), 0, "251000" },
+    { "LoGetSelfData fails", function() game.selfDataFails = true end, 1.1, "251000" },
+    { "it fails while the pilot switches", function()
+      game.selfDataFails = true
+      game:board("FA-18C_hornet", hornet)
+    end, 1.1, "305000" },
+    { "GetDevice fails while the knob turns", function()
+      game.getDeviceFails, hornet[38].hz = true, 305500000
+    end, 1.1, "305500" },
+    { "the radio fails", function() hornet[38].fail = true end, 1.1, "305500" },
+    { "no aircraft, then the F-16", seat(nil), 1.1, "251000", seat("F-16C_50", f16) },
+  }) do
+    game:run(0.3 * math.random())
+    step[2]()
+    local before = #game.sends
+    game:run(step[3])
+    eq(#game.sends, before, step[1] .. ": datagrams while it lasts")
+    game.selfDataFails, game.getDeviceFails, hornet[38].fail = false, false, nil
+    if step[5] then step[5]() end
+    assert(game:untilSent(game.time, 0.1), step[1] .. ": nothing sent within 0.1 s")
+    eq(game.sends[#game.sends].text, step[4], step[1] .. ": datagram")
+  end
+  eq(navigation.reads, nil, "reads of the F-16's device number in the Hornet")
+  eq(#rx:take(), #game.sends, "datagrams received")
+  game.close()
+end)
+
 case("nothing sent without a readable radio", function()
   local game, rx = rig(", radios = { ['A-10C'] = 99 }")
   game:start()
@@ -126,9 +264,9 @@ case("nothing sent without a readable radio", function()
     expectNothing("reading " .. tostring(state.hz) .. (state.fail and " failing" or ""))
   end
   game:run(5)
-  eq(#game:logged("radio device 99 failed"), 1, "missing device logged once")
+  eq(#game:logged("no device 99"), 1, "missing device logged once")
   eq(#game:logged("device failure"), 1, "failing device logged once")
-  eq(#game:logged("Su-27: no readable radio"), 1, "aircraft without radio said once")
+  eq(#game:logged("Su-27: no radio known"), 1, "aircraft without radio said once")
   game.close()
 end)
 
@@ -153,57 +291,67 @@ case("configured radio and broken settings", function()
   end
 end)
 
--- Another export tool: counts its calls, wants to run every `period` s.
-local function neighbour(period, failing)
-  local calls = { start = 0, before = 0, after = 0, event = 0, stop = 0, args = {} }
-  LuaExportStart = function() calls.start = calls.start + 1 end
-  LuaExportBeforeNextFrame = function() calls.before = calls.before + 1 end
-  LuaExportAfterNextFrame = function()
-    calls.after = calls.after + 1
-    if failing then error("neighbour broke") end
-  end
-  LuaExportActivityNextEvent = function(t)
-    calls.event = calls.event + 1
-    calls.args[#calls.args + 1] = t
-    return period and t + period
-  end
-  LuaExportStop = function() calls.stop = calls.stop + 1 end
-  return calls
-end
+case("a host the socket cannot use", function()
+  local game, rx = rig(", host = '::1'")
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
+  game:start()
+  game:run(0.1)
+  eq(#game:logged("IPv6"), 1, "lines about an IPv6 host")
+  eq(list(rx:take()), "251500", "sent to the default host")
+  game.close()
+
+  game, rx = rig(", host = 'tower'", function(g) g.hosts.tower = false end)
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
+  game:start()
+  game:run(25)
+  eq(#game:logged("tower"), 1, "lines about the unknown host")
+  assert(game.lookups >= 2 and game.lookups <= 3, "look-ups in 25 s: " .. game.lookups)
+  -- The name resolves later (a VPN comes up): sent after the next look-up.
+  game.hosts.tower = "127.0.0.1"
+  assert(game:untilSent(game.time, 10.1), "nothing sent within 10 s of the host resolving")
+  eq(list(rx:take()), "251500", "sent once found")
+  game.close()
+end)
 
 case("a good neighbour", function()
   local calls
-  local game, rx = rig(nil, function() calls = neighbour(0.01, true) end)
+  local game, rx = rig(nil, function() calls = Mock.neighbour(1, true) end)
   local startCallback = LuaExportStart
   game:load()
   eq(LuaExportStart, startCallback, "second load leaves the callbacks")
   game.aircraft = "Ka-50"
   game.devices[48] = { hz = 127525000 }
   game:start()
-  for _ = 1, 30 do game:frame(0.02) end
-  eq(calls.start .. calls.before .. calls.after, "13030", "neighbour called once per game call")
-  eq(calls.event, 30, "neighbour's activity calls")
-  eq(calls.args[30], game.time, "activity argument passed on")
-  eq(list(rx:take()), "127525", "one datagram despite the neighbour's error and the second load")
+  for _ = 1, 300 do game:frame(0.02) end
+  eq(calls.start, 1, "neighbour's starts")
+  eq(calls.before, 300, "neighbour's calls before a frame")
+  eq(calls.after, 300, "neighbour's calls after a frame")
+  -- The game calls the activity at its first frame, then at the first frame
+  -- of each second it asked for, with that frame's model time.
+  eq(calls.event, 6, "neighbour's activity calls in 6 s")
+  for i = 2, #calls.times do
+    local late = calls.times[i] - (calls.times[i - 1] + 1)
+    eq(late >= -1e-9 and late < 0.02, true, "activity call " .. i .. " at " .. calls.times[i])
+  end
+  eq(list(rx:take()), "127525,127525,127525", "despite the neighbour's error and the second load")
   eq(#game:logged("neighbour broke"), 1, "neighbour's error logged once")
-  eq(LuaExportActivityNextEvent(game.time), game.time + 0.01, "neighbour's earlier time")
   game.close()
   eq(calls.stop, 1, "neighbour's stop")
 
-  game, rx = rig(nil, function() calls = neighbour(nil) end)
+  -- A neighbour whose activity ended is not called again.
+  game, rx = rig(nil, function() calls = Mock.neighbour(nil) end)
+  game:board("UH-1H", { [22] = { hz = 251500000 } })
   game:start()
-  game:run(1)
-  local t = game.time
-  local ours = LuaExportActivityNextEvent(t)
-  assert(ours > t and ours <= t + 0.05, "our own time when the neighbour's calls ended: " .. ours)
+  game:run(3)
+  eq(calls.event, 1, "activity calls of a neighbour that ended them")
+  rx:discard()
   -- A tool loaded after ZOVIK that chains only the frame callback.
   local zovikAfter = LuaExportAfterNextFrame
   LuaExportAfterNextFrame = function() zovikAfter() end
   LuaExportActivityNextEvent = nil
-  game.aircraft = "UH-1H"
-  game.devices[22] = { hz = 251500000 }
-  game:run(1.2)
-  eq(list(rx:take()), "251500", "frames alone drive the script")
+  game.devices[22].hz = 251000000
+  game:run(0.1)
+  eq(list(rx:take()), "251000", "frames alone drive the script")
   game.close()
 end)
 

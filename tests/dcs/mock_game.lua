@@ -11,7 +11,7 @@ M.socket = socket
 local CALLBACKS = { "LuaExportStart", "LuaExportBeforeNextFrame", "LuaExportAfterNextFrame",
   "LuaExportActivityNextEvent", "LuaExportStop" }
 
--- A Saved Games folder in a temporary directory holding the scripts of
+-- A Saved Games folder in a temporary directory holding every script of
 -- `scriptsDir` (dcs/Scripts/ZOVIK of the repository) and, unless `config`
 -- is false, a ZovikConfig.lua: the given text, or the shipped one.
 function M.writedir(scriptsDir, config)
@@ -19,11 +19,11 @@ function M.writedir(scriptsDir, config)
   os.remove(root)
   local dir = root .. "/Scripts/ZOVIK/"
   assert(os.execute("mkdir -p '" .. dir .. "'") == 0)
-  for _, name in ipairs({ "ZovikExport.lua", "ZovikRadio.lua", "ZovikAircraft.lua",
-    "ZovikSettings.lua", "ZovikConfig.lua" }) do
+  local listing = assert(io.popen("ls '" .. scriptsDir .. "'"))
+  for name in listing:lines() do
     local text = assert(io.open(scriptsDir .. "/" .. name, "rb")):read("*a")
-    if name == "ZovikConfig.lua" then
-      text = config == nil and text or config
+    if name == "ZovikConfig.lua" and config ~= nil then
+      text = config
     end
     if text then
       local out = assert(io.open(dir .. name, "wb"))
@@ -31,6 +31,7 @@ function M.writedir(scriptsDir, config)
       out:close()
     end
   end
+  listing:close()
   return root .. "/", function() os.execute("rm -rf '" .. root .. "'") end
 end
 
@@ -45,8 +46,14 @@ function M.new(options)
   local game = {
     time = 0,
     aircraft = nil, -- LoGetSelfData().Name, or nil for no aircraft
-    devices = {}, -- id -> { hz = number, on = bool or nil (no is_on), fail = bool }
+    -- The cockpit of the aircraft flown: id -> { hz = number, on = bool or
+    -- nil (no is_on), fail = bool, reads = get_frequency calls }.
+    devices = {},
     reads = 0, -- get_frequency calls
+    selfDataFails = false, -- LoGetSelfData raises
+    getDeviceFails = false, -- GetDevice raises
+    hosts = {}, -- name -> the address socket.dns.toip finds, or false: not found
+    lookups = 0, -- socket.dns.toip calls
     logLines = {},
     sends = {}, -- { time = model time, wall = socket.gettime(), text = datagram }
     nextEvent = nil,
@@ -65,6 +72,15 @@ function M.new(options)
         close = function() return udp:close() end,
       }
     end,
+    dns = setmetatable({
+      toip = function(host)
+        game.lookups = game.lookups + 1
+        local known = game.hosts[host]
+        if known == nil then return socket.dns.toip(host) end
+        if known then return known end
+        return nil, "host not found"
+      end,
+    }, { __index = socket.dns }),
   }, { __index = socket })
   package.loaded.socket = exportSocket
 
@@ -79,16 +95,19 @@ function M.new(options)
   }
   _G.LoGetModelTime = function() return game.time end
   _G.LoGetSelfData = function()
+    if game.selfDataFails then error("LoGetSelfData unavailable") end
     return game.aircraft and { Name = game.aircraft } or nil
   end
   local methods = {}
   function methods:get_frequency()
     game.reads = game.reads + 1
+    self.state.reads = (self.state.reads or 0) + 1
     if self.state.fail then error("device failure") end
     return self.state.hz
   end
   local function isOn(self) return self.state.on end
   _G.GetDevice = function(id)
+    if game.getDeviceFails then error("GetDevice unavailable") end
     local state = game.devices[id]
     if not state then return nil end
     local device = setmetatable({ state = state }, { __index = methods })
@@ -98,6 +117,11 @@ function M.new(options)
 
   function game:load()
     return dofile(options.writedir .. "Scripts/ZOVIK/ZovikExport.lua")
+  end
+
+  -- The pilot takes another seat: the aircraft and its cockpit change at once.
+  function game:board(aircraft, devices)
+    self.aircraft, self.devices = aircraft, devices or {}
   end
 
   function game:start()
@@ -125,6 +149,16 @@ function M.new(options)
     end
   end
 
+  -- Frames until the script sends a datagram; its model time after `since`
+  -- (nil when none comes within `limit` seconds).
+  function game:untilSent(since, limit)
+    local count = #self.sends
+    while #self.sends == count and self.time < since + limit do
+      self:frame(1 / 60)
+    end
+    return #self.sends > count and self.sends[count + 1].time - since or nil
+  end
+
   function game:stop()
     if LuaExportStop then LuaExportStop() end
     self.nextEvent = nil
@@ -140,6 +174,27 @@ function M.new(options)
   end
 
   return game
+end
+
+-- Another export tool, installed before ZOVIK loads: counts each callback
+-- and notes the model time of each activity call. Its activity asks to run
+-- again `period` s later (nil: it ends its calls); `failing` makes its
+-- frame callback raise.
+function M.neighbour(period, failing)
+  local calls = { start = 0, before = 0, after = 0, event = 0, stop = 0, times = {} }
+  LuaExportStart = function() calls.start = calls.start + 1 end
+  LuaExportBeforeNextFrame = function() calls.before = calls.before + 1 end
+  LuaExportAfterNextFrame = function()
+    calls.after = calls.after + 1
+    if failing then error("neighbour broke") end
+  end
+  LuaExportActivityNextEvent = function(t)
+    calls.event = calls.event + 1
+    calls.times[#calls.times + 1] = t
+    return period and t + period
+  end
+  LuaExportStop = function() calls.stop = calls.stop + 1 end
+  return calls
 end
 
 -- A receiving UDP socket on an ephemeral loopback port; take() returns every

@@ -1,10 +1,16 @@
 #include "tools/dcs_setup/export_line.h"
 
+#include <optional>
 #include <vector>
+
+#include "tools/dcs_setup/lua_lines.h"
 
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Text in UTF-16 has a NUL in every other byte while it is ASCII; a Lua file
+// has none at all.
+constexpr size_t kUtf16Sniff = 512;
 
 struct Line {
   std::string_view text;  // without its end
@@ -41,24 +47,78 @@ std::string Normalized(std::string_view line) {
   return out;
 }
 
-// The UTF-8 byte order mark at the start, if any: it does not belong to the
-// first line.
-std::string_view Bom(std::string_view bytes) {
-  return bytes.substr(0, bytes.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0);
+// The file split into lines, with which of them are ZOVIK lines in code. The
+// UTF-8 byte order mark belongs to no line.
+struct ExportScript {
+  std::string_view bom;
+  std::vector<Line> lines;
+  LuaLinesShape shape;
+  std::vector<bool> ours;
+
+  explicit ExportScript(std::string_view bytes)
+      : bom(bytes.substr(0, bytes.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0)),
+        lines(SplitLines(bytes.substr(bom.size()))) {
+    std::vector<std::string_view> texts;
+    for (const Line& line : lines) texts.push_back(line.text);
+    shape = ScanLuaLines(texts);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const size_t from = shape.codeFrom[i];
+      ours.push_back(from != kNoCode && IsZovikExportLine(lines[i].text.substr(from)));
+    }
+  }
+
+  // Lines after the final return never run.
+  bool Runs(size_t line) const { return !shape.returnLine || line <= *shape.returnLine; }
+
+  std::string_view NewlineStyle() const {
+    for (const Line& line : lines) {
+      if (!line.end.empty()) return line.end;
+    }
+    return "\r\n";
+  }
+
+  // The file without the lines marked in `drop`, and with ours put before
+  // line `before` when given; sets edit->returnLine to that line's new number.
+  void Rebuild(const std::vector<bool>& drop, std::optional<size_t> before,
+               ExportScriptEdit* edit) const {
+    std::string& out = edit->bytes;
+    out.reserve(bom.size() + lines.size() * 2 + kZovikExportLine.size());
+    out += bom;
+    size_t written = 0;
+    size_t lastEnd = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (before == i) {
+        out += kZovikExportLine;
+        out += NewlineStyle();
+        edit->returnLine = written + 2;
+        ++written;
+      }
+      if (drop[i]) continue;
+      out += lines[i].text;
+      out += lines[i].end;
+      lastEnd = lines[i].end.size();
+      ++written;
+    }
+    // A last line without an end was added after the line end it needs.
+    const bool droppedUnendedLast = !lines.empty() && drop.back() && lines.back().end.empty();
+    if (droppedUnendedLast && written > 0) out.resize(out.size() - lastEnd);
+  }
+};
+
+ExportScriptEdit Refused(std::string text) {
+  ExportScriptEdit edit;
+  edit.refusal = std::move(text);
+  return edit;
 }
 
-// Copies the file, keeping at most `keep` ZOVIK lines (the first ones).
-ExportScriptEdit Filtered(std::string_view current, int keep) {
-  const std::string_view bom = Bom(current);
-  ExportScriptEdit edit;
-  edit.bytes.reserve(current.size() + kZovikExportLine.size() + 4);
-  edit.bytes += bom;
-  for (const Line& line : SplitLines(current.substr(bom.size()))) {
-    if (IsZovikExportLine(line.text) && ++edit.zovikLinesFound > keep) continue;
-    edit.bytes += line.text;
-    edit.bytes += line.end;
-  }
-  return edit;
+ExportScriptEdit Utf16Refusal() {
+  return Refused(std::string(kExportShown) +
+                 " is saved as UTF-16, which the game cannot read: save it as UTF-8 in your "
+                 "text editor, then run this again");
+}
+
+std::string LineOf(size_t index) {
+  return "line " + std::to_string(index + 1) + " of " + std::string(kExportShown);
 }
 
 }  // namespace
@@ -71,23 +131,60 @@ bool IsZovikExportLine(std::string_view line) {
          text.find("scripts/zovik/zovikexport.lua", dofile) != std::string::npos;
 }
 
+bool IsUtf16(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+         bytes.substr(0, kUtf16Sniff).find('\0') != std::string_view::npos;
+}
+
 ExportScriptEdit WithOneZovikLine(std::string_view current) {
-  ExportScriptEdit edit = Filtered(current, 1);
-  if (edit.zovikLinesFound > 0) return edit;
-  const std::string_view bom = Bom(current);
-  std::string_view newline = "\r\n";
-  for (const Line& line : SplitLines(current.substr(bom.size()))) {
-    if (!line.end.empty()) {
-      newline = line.end;
-      break;
+  if (IsUtf16(current)) return Utf16Refusal();
+  const ExportScript script(current);
+  ExportScriptEdit edit;
+  std::vector<bool> drop(script.lines.size(), false);
+  for (size_t i = 0; i < script.lines.size(); ++i) {
+    if (!script.ours[i]) continue;
+    const bool runs = script.Runs(i);
+    edit.zovikLinesFound += runs ? 1 : 0;
+    if (!runs || edit.zovikLinesFound > 1) {
+      drop[i] = true;
+      ++edit.zovikLinesRemoved;
     }
   }
-  const bool ended =
-      edit.bytes.size() == bom.size() || edit.bytes.back() == '\n' || edit.bytes.back() == '\r';
-  if (!ended) edit.bytes += newline;
+  if (edit.zovikLinesFound > 0) {
+    script.Rebuild(drop, std::nullopt, &edit);
+    return edit;
+  }
+  const LuaLinesShape& shape = script.shape;
+  if (shape.unclosedFrom) {
+    return Refused(LineOf(*shape.unclosedFrom) +
+                   " opens a comment or string that is never closed, so the game cannot load "
+                   "the file: close it, then run this again");
+  }
+  if (shape.returnLine && !shape.returnStartsLine) {
+    return Refused(LineOf(*shape.returnLine) +
+                   " ends the file with a return that does not start its line, and nothing "
+                   "after it would run: put that return on a line of its own, then run this "
+                   "again");
+  }
+  edit.added = true;
+  if (shape.returnLine) {
+    script.Rebuild(drop, shape.returnLine, &edit);
+    return edit;
+  }
+  const std::string_view newline = script.NewlineStyle();
+  edit.bytes = current;
+  const bool unended = !script.lines.empty() && script.lines.back().end.empty();
+  if (unended) edit.bytes += newline;
   edit.bytes += kZovikExportLine;
-  edit.bytes += newline;
+  if (!unended) edit.bytes += newline;
   return edit;
 }
 
-ExportScriptEdit WithoutZovikLines(std::string_view current) { return Filtered(current, 0); }
+ExportScriptEdit WithoutZovikLines(std::string_view current) {
+  if (IsUtf16(current)) return Utf16Refusal();
+  const ExportScript script(current);
+  ExportScriptEdit edit;
+  for (const bool ours : script.ours) edit.zovikLinesRemoved += ours ? 1 : 0;
+  script.Rebuild(script.ours, std::nullopt, &edit);
+  return edit;
+}

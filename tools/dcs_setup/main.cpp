@@ -14,6 +14,8 @@
 
 #include "tools/dcs_setup/dcs_folders.h"
 #include "tools/dcs_setup/embedded_scripts.h"
+#include "tools/dcs_setup/folder_setup.h"
+#include "tools/dcs_setup/win32_files.h"
 
 namespace {
 
@@ -24,11 +26,6 @@ int Usage() {
                "  (DCS, DCS.openbeta, ...); uninstall takes it out again and keeps your\n"
                "  ZovikConfig.lua.\n");
   return 2;
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CarriesEntryScript() {
@@ -70,8 +67,8 @@ int Run(bool install, const std::wstring& savedGames) {
   int status = 0;
   for (const std::wstring& name : folders) {
     const std::wstring folder = savedGames + L"\\" + name;
-    const FolderResult result =
-        install ? InstallInto(folder, EmbeddedScripts()) : UninstallFrom(folder);
+    const FolderResult result = SetUpFolder(
+        install ? SetupAction::kInstall : SetupAction::kUninstall, folder, EmbeddedScripts());
     std::printf("%s: %s\n", Utf8(name).c_str(), result.message.c_str());
     if (!result.ok) status = 1;
   }

@@ -2,7 +2,7 @@
 //
 //   zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] FREQUENCY...
 //
-// FREQUENCY is in kHz ("251000") or MHz with a point ("251.000"). Each one is
+// FREQUENCY is in MHz ("251", "251.000") or kHz ("251000"). Each one is
 // sent N times (default 1), MS milliseconds apart (default 200).
 #include <chrono>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/common/frequency_argument.h"
+#include "commands/frequency_argument.h"
 #include "tools/sender/udp_sender.h"
 
 namespace {
@@ -21,7 +21,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] "
                "FREQUENCY...\n"
-               "  FREQUENCY in kHz (251000) or MHz (251.000); default target 127.0.0.1:10500\n");
+               "  FREQUENCY in MHz (251, 251.000) or kHz (251000); default 127.0.0.1:10500\n");
   return 2;
 }
 

@@ -2,7 +2,8 @@
 -- Saved Games\DCS\Logs\dcs.log (lines with ZOVIK) and the default is used.
 -- The setup program keeps this file when it updates ZOVIK.
 return {
-  -- The computer that runs TeamSpeak 3: "127.0.0.1" is this computer.
+  -- The computer that runs TeamSpeak 3, by IPv4 address or by name:
+  -- "127.0.0.1" is this computer.
   host = "127.0.0.1",
 
   -- The port the ZOVIK plugin listens on. Leave it unless told otherwise.

@@ -26,13 +26,20 @@ function M.check(value)
   end
   for field, given in pairs(value) do
     if field == "host" then
-      if type(given) == "string" and given:match("^[%w%.%-:]+$") then
+      if type(given) == "string" and given:find(":", 1, true) then
+        -- The game's LuaSocket sends from an IPv4 socket only.
+        reject(field, "an IPv4 address or a computer's name (the game cannot send to IPv6)")
+      elseif type(given) == "string" and given:match("^[%w%.%-]+$") then
         settings.host = given
       else
-        reject(field, "an address such as \"127.0.0.1\"")
+        reject(field, "an address such as \"127.0.0.1\" or a computer's name")
       end
     elseif field == "port" then
-      if isInteger(given, 1, 65535) then settings.port = given else reject(field, "a whole number 1 to 65535") end
+      if isInteger(given, 1, 65535) then
+        settings.port = given
+      else
+        reject(field, "a whole number 1 to 65535")
+      end
     elseif field == "resendSeconds" then
       -- Below half a second the repeats cost more than they help; above ten
       -- minutes a client started later waits too long for its first move.
@@ -64,10 +71,24 @@ end
 -- Reads the file at `path` in an empty environment, so that a setting file
 -- cannot touch the export state's globals, and checks what it returns.
 function M.load(path)
-  local chunk, err = loadfile(path)
+  local file, err = io.open(path, "rb")
+  local text = file and file:read("*a")
+  if file then file:close() end
+  if not text then
+    return defaults(), { "ZovikConfig.lua not read (" .. tostring(err) .. "): defaults used" }
+  end
+  if text:sub(1, 2) == "\255\254" or text:sub(1, 2) == "\254\255" then
+    return defaults(), { "ZovikConfig.lua is saved as UTF-16 (Notepad's \"Unicode\"): save it"
+      .. " as UTF-8: defaults used" }
+  end
+  -- Notepad begins a UTF-8 file with a byte-order mark, which Lua cannot read.
+  if text:sub(1, 3) == "\239\187\191" then
+    text = text:sub(4)
+  end
+  local chunk
+  chunk, err = loadstring(text, "=ZovikConfig.lua")
   if not chunk then
-    local settings = defaults()
-    return settings, { "ZovikConfig.lua not read (" .. tostring(err) .. "): defaults used" }
+    return defaults(), { "ZovikConfig.lua not read (" .. tostring(err) .. "): defaults used" }
   end
   setfenv(chunk, {})
   local ok, value = pcall(chunk)

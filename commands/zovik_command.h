@@ -1,0 +1,42 @@
+// The /zovik chat command: a server admin names the frequencies of a comms
+// card, and the plugin creates, or checks, the channel each one needs. This
+// is the whole dialogue but the client: what was typed, which channels to ask
+// the server for, and the lines answered in the chat (UTF-8, without the
+// plugin's name, which the plugin puts before each line it prints).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands/channel_frequencies.h"
+
+// What the admin types after the slash.
+constexpr std::string_view kZovikCommandKeyword = "zovik";
+
+// One channel to ask the server for, as a permanent channel: at the top
+// level, or under the channel the admin stands in.
+struct ChannelCreation {
+  ChannelFrequencies channel;
+  bool underOwnChannel = false;
+};
+
+struct ZovikCommandAnswer {
+  std::vector<std::string> replies;        // chat lines to print now, in order
+  std::vector<ChannelCreation> creations;  // one creation request each
+};
+
+// Whether the server has a channel of exactly this name anywhere, as the
+// plugin finds one anywhere.
+using ChannelNameExists = std::function<bool(std::string_view name)>;
+
+// `text` is what follows the keyword, as in "create --here 251 127.525".
+// `exists` is asked only about the names a create or a check needs.
+ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameExists& exists);
+
+// The chat line for the server's answer to one creation: error 0 is success,
+// any other a refusal, told with the server's message.
+std::string CreationAnswerReply(const ChannelCreation& creation, uint32_t error,
+                                std::string_view serverMessage);

@@ -1,0 +1,110 @@
+-- The game side's rule, without the game and without the socket: at each
+-- radio read, the aircraft the pilot sits in and the reading of its radio
+-- become the datagram to send, or nothing; when nothing is sent the log
+-- says why, once for each cause in a mission.
+local M = {}
+
+-- s of model time between reads: 20 a second at most, so a turn of the knob
+-- or a change of seat is sent within 0.05 s and a frame.
+M.READ_PERIOD = 0.05
+-- Taken off each deadline: three frames of 1/60 s add up to a hair under
+-- 0.05 s in floating point, more so as model time grows, and without it every
+-- fourth frame would read instead of every third, and resends would slip.
+local SLACK = 1e-6
+
+local Follower = {}
+Follower.__index = Follower
+
+-- settings: as ZovikSettings returns them; Aircraft, Radio: the modules of
+-- the same names; say(level, message) writes a line to the game's log
+-- (level "INFO" or "ERROR").
+function M.new(settings, Aircraft, Radio, say)
+  return setmetatable({
+    settings = settings, Aircraft = Aircraft, Radio = Radio, say = say,
+    nextRead = -math.huge, -- model time from which the next read is due
+    aircraft = false, -- type at the last answer (nil: no aircraft; false: none yet)
+    radio = nil, -- what Aircraft.radioFor gave for it
+    lastSent = nil, resendAt = math.huge,
+    said = {}, -- causes already in the log
+  }, Follower)
+end
+
+local function named(aircraft, radio)
+  return aircraft .. " " .. radio.label .. " (device " .. radio.device .. ")"
+end
+
+local function megahertz(hz)
+  if type(hz) == "number" and hz == hz and hz > -math.huge and hz < math.huge then
+    return string.format("%.3f MHz", hz / 1e6)
+  end
+  return tostring(hz)
+end
+
+-- Nothing is sent at this read. The next reading that can be sent goes out
+-- at once, even if it repeats the last datagram: the plugin ignores a
+-- repeat, and a voice client started meanwhile needs it.
+function Follower:nothing(cause, level, why)
+  self.lastSent = nil
+  if not self.said[cause] then
+    self.said[cause] = true
+    self.say(level, why .. ": nothing sent")
+  end
+end
+
+function Follower:board(aircraft)
+  self.aircraft, self.lastSent = aircraft, nil
+  self.radio = self.Aircraft.radioFor(aircraft, self.settings.radios)
+  if self.radio then
+    self.say("INFO", aircraft .. ": following " .. self.radio.label .. " (device "
+      .. self.radio.device .. ")")
+  end
+end
+
+-- One read at model time `now`. cockpit.selfData() answers as LoGetSelfData;
+-- cockpit.frequency(device) gives that device's hertz, or nil while the radio
+-- is off. Either may raise: a passing fault, the next good answer resumes.
+-- Returns the datagram's text, or nil.
+function Follower:read(now, cockpit)
+  self.nextRead = now + M.READ_PERIOD - SLACK
+  -- The aircraft is asked first, every time: device numbers mean other
+  -- devices in other aircraft, so the last aircraft's radio is never read
+  -- in a new one, nor in an aircraft the game could not name.
+  local answered, data = pcall(cockpit.selfData)
+  if not answered then
+    return self:nothing("LoGetSelfData", "ERROR",
+      "LoGetSelfData failed (" .. tostring(data) .. ")")
+  end
+  local aircraft = type(data) == "table" and type(data.Name) == "string" and data.Name or nil
+  if aircraft ~= self.aircraft then
+    self:board(aircraft)
+  end
+  local radio = self.radio
+  if aircraft == nil then
+    return self:nothing("no aircraft", "INFO",
+      "no aircraft (menu, spectator, or the pilot is dead)")
+  elseif radio == nil then
+    return self:nothing("no radio " .. aircraft, "INFO", aircraft .. ": no radio known for this"
+      .. " type; to follow one, add a line [\"" .. aircraft .. "\"] = DEVICE, under radios in"
+      .. " Scripts\\ZOVIK\\ZovikConfig.lua")
+  end
+  local read, hz = pcall(cockpit.frequency, radio.device)
+  if not read then
+    return self:nothing("failed " .. named(aircraft, radio), "ERROR", "reading "
+      .. named(aircraft, radio) .. " failed (" .. tostring(hz) .. ")")
+  elseif hz == nil then
+    return self:nothing("off " .. named(aircraft, radio), "INFO",
+      named(aircraft, radio) .. " is off")
+  end
+  local text = self.Radio.datagram(hz, radio.spacing)
+  if text == nil then
+    return self:nothing("band " .. named(aircraft, radio), "INFO", string.format(
+      "%s reads %s, outside %.3f to %.3f MHz", named(aircraft, radio), megahertz(hz),
+      self.Radio.LOWEST_KHZ / 1000, self.Radio.HIGHEST_KHZ / 1000))
+  end
+  if text ~= self.lastSent or now >= self.resendAt then
+    self.lastSent, self.resendAt = text, now + self.settings.resendSeconds - SLACK
+    return text
+  end
+end
+
+return M
