@@ -1,5 +1,9 @@
 #include "channels/channels_base.h"
 
+#include <string>
+#include <string_view>
+#include <utility>
+
 #include "host/host_functions.h"
 #include "log/log_file.h"
 
@@ -26,12 +30,21 @@ std::string NewChannelMessage(std::string_view name, bool withByteDump) {
   return message;
 }
 
-}  // namespace
-
-const CDB_item* CDB_snapshot::FindFirst(std::string_view name) const {
-  const auto found = firstByName.find(name);
-  return found == firstByName.end() ? nullptr : &records[found->second];
+// Channel `channel`'s name as the client gives it; false when it cannot.
+bool ReadChannelName(uint64_t serverConnectionHandlerID, uint64_t channel, std::string* name) {
+  char* nameReceived = nullptr;
+  if (g_ts3Functions.getChannelVariableAsString == nullptr ||
+      g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, channel, CHANNEL_NAME,
+                                                &nameReceived) != kHostOk ||
+      nameReceived == nullptr) {
+    return false;
+  }
+  const HostPointer<char> held(nameReceived);
+  *name = held.get();
+  return true;
 }
+
+}  // namespace
 
 int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
   uint64_t* listReceived = nullptr;
@@ -47,39 +60,37 @@ int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
     return -1;
   }
 
-  auto snapshot = std::make_unique<CDB_snapshot>();
-  snapshot->serverConnectionHandlerID = serverConnectionHandlerID;
+  auto table = std::make_shared<CDB_table>();
   bool complete = true;
   {
-    // AddCDB_item adds to this snapshot until the scope ends, however it ends.
-    building_ = snapshot.get();
+    // AddCDB_item adds to this table until the scope ends, however it ends.
+    building_ = table.get();
     struct EndOfBuild {
-      CDB_snapshot*& building;
+      CDB_table*& building;
       ~EndOfBuild() { building = nullptr; }
     } endOfBuild{building_};
 
     for (const uint64_t* channel = list.get(); *channel != 0; ++channel) {
-      char* nameReceived = nullptr;
-      if (g_ts3Functions.getChannelVariableAsString == nullptr ||
-          g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, *channel,
-                                                    CHANNEL_NAME, &nameReceived) != kHostOk ||
-          nameReceived == nullptr) {
+      CDB_item item;
+      if (!ReadChannelName(serverConnectionHandlerID, *channel, &item.name)) {
         LogMessage("CChannelsBase::BuildDataBase : Error getting channel name", 0);
         complete = false;
         break;
       }
-      const HostPointer<char> name(nameReceived);
-      CDB_item item;
-      item.name = name.get();
       item.id = *channel;
       AddCDB_item(item);
     }
   }
+  table->Index();
 
   // A build cut short is published too, not ready: the records of the
   // previous server must not be switched to any more.
-  snapshot->ready = complete;
-  Publish(std::move(snapshot));
+  LiveChannels live(std::move(table));
+  Publish(live, serverConnectionHandlerID, complete, builds_ + 1);
+  live_ = std::move(live);
+  followed_ = serverConnectionHandlerID;
+  ++builds_;
+  rebuildNeeded_ = false;
   return channelCount();
 }
 
@@ -92,6 +103,61 @@ int CChannelsBase::AddCDB_item(const CDB_item& item) {
     LogMessage(NewChannelMessage(item.name, g_logFile.Wants(5)), 4);
   }
   return static_cast<int>(building_->records.size());
+}
+
+void CChannelsBase::RefreshChannel(uint64_t serverConnectionHandlerID, uint64_t channelID) {
+  if (followed_ == 0 || serverConnectionHandlerID != followed_) return;
+  if (rebuildNeeded_) {
+    BuildDataBase(serverConnectionHandlerID);
+    return;
+  }
+  std::string name;
+  if (!ReadChannelName(serverConnectionHandlerID, channelID, &name)) {
+    // A channel the client cannot name is no channel to move anyone into.
+    LogMessage("CChannelsBase::RefreshChannel : Error getting channel name", 0);
+    RemoveChannel(serverConnectionHandlerID, channelID);
+    return;
+  }
+  PublishLiveChange([&] { return live_.Set(channelID, name); }, channelID, name);
+}
+
+void CChannelsBase::RemoveChannel(uint64_t serverConnectionHandlerID, uint64_t channelID) {
+  if (followed_ == 0 || serverConnectionHandlerID != followed_) return;
+  if (rebuildNeeded_) {
+    BuildDataBase(serverConnectionHandlerID);
+    return;
+  }
+  PublishLiveChange([&] { return live_.Remove(channelID); }, channelID, {});
+}
+
+template <typename Change>
+void CChannelsBase::PublishLiveChange(Change change, uint64_t channelID, std::string_view name) {
+  LiveChange done = LiveChange::kNone;
+  try {
+    done = change();
+    if (done == LiveChange::kNone) return;
+    const auto current = Current();
+    Publish(live_, followed_, current != nullptr && current->ready,
+            current != nullptr ? current->build : builds_);
+  } catch (...) {
+    // Out of memory halfway: what was published stays, but live_ may have
+    // moved on from it.
+    rebuildNeeded_ = true;
+    throw;
+  }
+  if (!g_logFile.Wants(4)) return;
+  const auto id = static_cast<unsigned long long>(channelID);
+  if (done == LiveChange::kAdded) {
+    LogMessage(NewChannelMessage(name, g_logFile.Wants(5)), 4);
+  } else if (done == LiveChange::kRenamed) {
+    std::string message =
+        FormatLogMessage("CChannelsBase::RefreshChannel : channel %llu renamed : [", id);
+    message.append(name);
+    message.push_back(']');
+    LogMessage(message, 4);
+  } else {
+    LogMessage(FormatLogMessage("CChannelsBase::RemoveChannel : channel %llu removed", id), 4);
+  }
 }
 
 int CChannelsBase::SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record) {
@@ -133,22 +199,28 @@ void CChannelsBase::Clear() {
   }
   channelCount_.store(0, std::memory_order_relaxed);
   generation_.fetch_add(1, std::memory_order_acq_rel);
+  live_ = LiveChannels();
+  followed_ = 0;
+  rebuildNeeded_ = false;
 }
 
-void CChannelsBase::Publish(std::unique_ptr<CDB_snapshot> snapshot) {
-  for (size_t i = 0; i < snapshot->records.size(); ++i) {
-    snapshot->firstByName.emplace(snapshot->records[i].name, i);  // keeps the first
-  }
-  // The shared owner is allocated before the current store is let go, so
-  // running out of memory here leaves that store in place.
-  std::shared_ptr<CDB_snapshot> published(std::move(snapshot));
+void CChannelsBase::Publish(const LiveChannels& live, uint64_t serverConnectionHandlerID,
+                            bool ready, uint64_t build) {
+  auto snapshot = std::make_shared<CDB_snapshot>();
+  snapshot->serverConnectionHandlerID = serverConnectionHandlerID;
+  snapshot->ready = ready;
+  snapshot->build = build;
+  snapshot->channelCount = live.count();
+  snapshot->table = live.table();
+  snapshot->answers = live.answers();
+  snapshot->answerCount = live.answersInNewestChunk();
   std::shared_ptr<const CDB_snapshot> old;
   {
     std::lock_guard<std::mutex> guard(currentLock_);
-    published->generation = generation_.load(std::memory_order_relaxed) + 1;
+    snapshot->generation = generation_.load(std::memory_order_relaxed) + 1;
     old = std::move(current_);
-    current_ = std::move(published);
-    channelCount_.store(static_cast<int>(current_->records.size()), std::memory_order_relaxed);
+    current_ = std::move(snapshot);
+    channelCount_.store(current_->channelCount, std::memory_order_relaxed);
     generation_.store(current_->generation, std::memory_order_release);
   }
   // `old` is released here, or later by the listener if it still holds it.

@@ -1,45 +1,17 @@
 // The server's channel names and identifiers, read from the client when a
-// connection is established, and the one action the plugin exists for:
-// asking the client to move the user into a channel.
+// connection is established and kept up to date by its channel events, and
+// the one action the plugin exists for: asking the client to move the user
+// into a channel.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
-// One channel as the client reported it.
-struct CDB_item {
-  std::string name;  // UTF-8 exactly as the client gave it, kept whole
-  uint64_t id = 0;
-};
-
-// The records of one build. Never changed once published, so the listener
-// can read it without a lock for as long as it holds a reference.
-struct CDB_snapshot {
-  CDB_snapshot() = default;
-  // firstByName points into this snapshot's own records: a copy or a move
-  // would carry views into the original.
-  CDB_snapshot(const CDB_snapshot&) = delete;
-  CDB_snapshot& operator=(const CDB_snapshot&) = delete;
-  CDB_snapshot(CDB_snapshot&&) = delete;
-  CDB_snapshot& operator=(CDB_snapshot&&) = delete;
-
-  uint64_t serverConnectionHandlerID = 0;
-  uint64_t generation = 0;        // which publication this is
-  std::vector<CDB_item> records;  // in the client's list order
-  bool ready = false;             // every channel name was read
-  // Name -> index of the first record of that name; filled once all records
-  // are in, because it points into their strings.
-  std::unordered_map<std::string_view, size_t> firstByName;
-
-  // The first record of `name` (byte for byte), or null.
-  const CDB_item* FindFirst(std::string_view name) const;
-};
+#include "channels/channel_snapshot.h"
+#include "channels/live_channels.h"
 
 class CChannelsBase {
  public:
@@ -55,6 +27,16 @@ class CChannelsBase {
   // nothing (a published store never changes) and returns channelCount().
   int AddCDB_item(const CDB_item& item);
 
+  // Host's thread, from the client's channel events. On the connection the
+  // store follows, channel `channelID` was created, came into view or had a
+  // property changed: its name is read from the client, and a store that
+  // shows it as it is now is published before this returns. On any other
+  // connection, nothing is done (a connection being established sends one
+  // event per channel before the build reads them all).
+  void RefreshChannel(uint64_t serverConnectionHandlerID, uint64_t channelID);
+  // The same for a channel that was deleted.
+  void RemoveChannel(uint64_t serverConnectionHandlerID, uint64_t channelID);
+
   // Listener thread. Asks the client to move the own client into `record` on
   // `serverConnectionHandlerID`. Returns 1 when the client accepted, else 0.
   int SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record);
@@ -64,22 +46,37 @@ class CChannelsBase {
 
   // 1 when the latest store may be used for switching.
   int ready() const;
-  // Records in the latest published store.
+  // Channels in the latest published store.
   int channelCount() const { return channelCount_.load(std::memory_order_relaxed); }
   // Changes with every published store; cheap enough for every datagram.
   uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
-  // Drops every store (library unload, tests).
+  // Drops every store (connection lost, library unload, tests).
   void Clear();
 
  private:
-  void Publish(std::unique_ptr<CDB_snapshot> snapshot);
+  // Publishes `live` as the store of `serverConnectionHandlerID`; throws
+  // (out of memory) only before anything is published.
+  void Publish(const LiveChannels& live, uint64_t serverConnectionHandlerID, bool ready,
+               uint64_t build);
+  // Runs `change` on live_ and publishes and logs what it did to channel
+  // `channelID` (now named `name`).
+  template <typename Change>
+  void PublishLiveChange(Change change, uint64_t channelID, std::string_view name);
 
   mutable std::mutex currentLock_;  // guards current_ (the pointer, not the store)
   std::shared_ptr<const CDB_snapshot> current_;
-  CDB_snapshot* building_ = nullptr;  // host's thread only; set during a build
   std::atomic<int> channelCount_{0};
   std::atomic<uint64_t> generation_{0};
+
+  // Host's thread only.
+  CDB_table* building_ = nullptr;  // set during a build
+  LiveChannels live_;              // the published store's channels
+  uint64_t followed_ = 0;          // its connection, 0 for none
+  uint64_t builds_ = 0;
+  // A live change ran out of memory halfway: live_ may no longer be what
+  // was published, so the next change reads the whole list again.
+  bool rebuildNeeded_ = false;
 };
 
 // The process-wide store, from library load to unload.

@@ -71,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(g_channelsBase.channelCount() == count && g_channelsBase.ready() == 1);
 
   const auto store = g_channelsBase.Current();
-  FUZZ_CHECK(store->records.size() == channels.size());
+  FUZZ_CHECK(store->records().size() == channels.size());
   std::map<std::string, uint64_t> firstId;
   for (size_t i = 0; i < channels.size(); ++i) {
-    FUZZ_CHECK(store->records[i].name == channels[i].name);
-    FUZZ_CHECK(store->records[i].id == channels[i].id);
+    FUZZ_CHECK(store->records()[i].name == channels[i].name);
+    FUZZ_CHECK(store->records()[i].id == channels[i].id);
     firstId.emplace(channels[i].name, channels[i].id);
   }
   for (const auto& [name, id] : firstId) {

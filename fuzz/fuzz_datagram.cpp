@@ -45,7 +45,7 @@ uint64_t ExpectedTarget(int32_t frequency) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   OpenLogAtLevel5();
-  SimulatedHost::Instance().SetChannels(kConnection, DefaultChannels());
+  SimulatedHost::Instance().Establish(kConnection, DefaultChannels());
   g_ts3Functions = SimulatedHost::Instance().FunctionTable();
   FUZZ_CHECK(g_channelsBase.BuildDataBase(kConnection) ==
              static_cast<int>(DefaultChannels().size()));
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // stays the one built at start.
   SimulatedHost& host = SimulatedHost::Instance();
   host.Reset();
-  host.SetChannels(kConnection, DefaultChannels());
+  host.Establish(kConnection, DefaultChannels());
   g_udpServer.ResetLastSwitch();
   EmptyLog();
 

@@ -30,7 +30,9 @@ std::atomic<int> answeredApi{0};
 }  // namespace
 
 int ApiVersionForClient(const ProgramVersion* version) {
-  if (version == nullptr) return std::prev(std::end(kApiByClient))->api;
+  // Every client that loads plugins is a 3.x; a version resource below that
+  // (0.0.0.0 from a program that fills in none) tells nothing.
+  if (version == nullptr || version->major < 3) return std::prev(std::end(kApiByClient))->api;
   int api = kApiByClient[0].api;
   for (const ApiFrom& row : kApiByClient) {
     if (*version >= row.from) api = row.api;

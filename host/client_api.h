@@ -7,7 +7,8 @@
 #include "platform/platform.h"
 
 // The API a client of `version` accepts; 26 (the current clients') when the
-// version is unknown (null) or newer than any we know.
+// version is unknown (null, or not a client's, such as 0.0.0.0) or newer
+// than any we know.
 int ApiVersionForClient(const ProgramVersion* version);
 
 // The answer for this process, worked out once; the build with

@@ -25,3 +25,17 @@ void HostGetPluginPath(char* path, size_t size) {
   }
   path[size - 1] = '\0';
 }
+
+bool HostPrintToServerTab(uint64_t serverConnectionHandlerID, const char* line) {
+  if (g_ts3Functions.printMessage != nullptr) {
+    g_ts3Functions.printMessage(serverConnectionHandlerID, line, PLUGIN_MESSAGE_TARGET_SERVER);
+    return true;
+  }
+  if (g_ts3Functions.printMessageToCurrentTab == nullptr ||
+      g_ts3Functions.getCurrentServerConnectionHandlerID == nullptr ||
+      g_ts3Functions.getCurrentServerConnectionHandlerID() != serverConnectionHandlerID) {
+    return false;
+  }
+  g_ts3Functions.printMessageToCurrentTab(line);
+  return true;
+}

@@ -27,3 +27,9 @@ void HostGetPluginPath(char* path, size_t size);
 // API 21 and later: the plugin's ID as the client registered it, kept for
 // getPluginPath. Written on the client's thread before ts3plugin_init.
 void HostRegisterPluginID(const char* id);
+
+// Shows `line` (UTF-8) in the chat of connection `serverConnectionHandlerID`'s
+// server tab: through printMessage, or through printMessageToCurrentTab when
+// the client has only that and the tab is the one the user looks at. False
+// when the client gives neither way. Any thread.
+bool HostPrintToServerTab(uint64_t serverConnectionHandlerID, const char* line);

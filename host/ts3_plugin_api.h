@@ -34,6 +34,9 @@ enum ConnectStatus {
 // Channel property asked of getChannelVariableAsString.
 enum ChannelProperty { CHANNEL_NAME = 0 };
 
+// Which chat of a server tab printMessage writes into.
+enum PluginMessageTarget { PLUGIN_MESSAGE_TARGET_SERVER = 0, PLUGIN_MESSAGE_TARGET_CHANNEL = 1 };
+
 // Every host function below returns this on success; anything else is a failure.
 constexpr unsigned int kHostOk = 0;
 
@@ -108,7 +111,13 @@ struct TS3Functions {
   // not connected. Cannot fail.
   uint64_t (*getCurrentServerConnectionHandlerID)();
 
-  HostSlot unused184To208[25];
+  // Shows one line of UTF-8 text in the chat of the connection's tab (of
+  // PluginMessageTarget `target`), only on this computer. Cannot fail.
+  void (*printMessage)(uint64_t serverConnectionHandlerID, const char* message, int target);
+  // The same, in the tab the user is looking at.
+  void (*printMessageToCurrentTab)(const char* message);
+
+  HostSlot unused186To208[23];
 };
 
 }  // extern "C"
@@ -124,3 +133,5 @@ static_assert(offsetof(TS3Functions, getServerConnectionHandlerList) == 96 * siz
 static_assert(offsetof(TS3Functions, getConnectionStatus) == 101 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getPluginPath) == 182 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getCurrentServerConnectionHandlerID) == 183 * sizeof(void*));
+static_assert(offsetof(TS3Functions, printMessage) == 184 * sizeof(void*));
+static_assert(offsetof(TS3Functions, printMessageToCurrentTab) == 185 * sizeof(void*));

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "common/decimal_text.h"
+#include "common/setting_number.h"
 #include "platform/platform.h"
 
 CLogFile g_logFile;
@@ -14,20 +14,6 @@ namespace {
 
 constexpr char kLogFolder[] = "zovik_plugin";
 constexpr char kLogFileName[] = "zovik_plugin.log";
-
-int LevelFromSetting(const LogLevelSetting& setting) {
-  switch (setting.kind) {
-    case LogLevelSetting::kNumber:
-      if (setting.number > INT32_MAX) return INT32_MAX;
-      if (setting.number < INT32_MIN) return INT32_MIN;
-      return static_cast<int>(setting.number);
-    case LogLevelSetting::kText:
-      return ParseDecimalClamped(setting.text.data(), setting.text.size());
-    case LogLevelSetting::kMissing:
-      break;
-  }
-  return 0;
-}
 
 // The log path in UTF-8, or empty when there is none to trust: a directory
 // the host did not report would put the log in the client's working
@@ -85,7 +71,7 @@ void CLogFile::Open(std::string_view pluginPath) {
   // reported it.
   if (!PlatformUtf8ToWide(utf8Path, &widePath)) widePath = WidenBytes(utf8Path);
 
-  const int level = LevelFromSetting(PlatformReadLogLevelSetting());
+  const int level = SettingNumber(PlatformReadSetting(Setting::kLogLevel), 0);
 
   FILE* file = PlatformOpenFile(widePath, L"wb");
   if (file == nullptr) return;

@@ -10,16 +10,25 @@
 #include <string>
 #include <string_view>
 
-// ---- Log level setting -----------------------------------------------------
-// Windows: value "Log Level" of HKEY_LOCAL_MACHINE\Software\Wemto\ZOVIK.
-// Linux: environment variable ZOVIK_LOG_LEVEL, read as text.
-struct LogLevelSetting {
+// ---- Settings ----------------------------------------------------------------
+// What a pilot may set: a value of HKEY_LOCAL_MACHINE\Software\Wemto\ZOVIK on
+// Windows, an environment variable on Linux, read as text.
+enum class Setting { kLogLevel, kChatNotices };
+struct SettingNames {
+  const wchar_t* registryValue;
+  const char* environmentVariable;
+};
+constexpr SettingNames NamesOf(Setting setting) {
+  return setting == Setting::kLogLevel ? SettingNames{L"Log Level", "ZOVIK_LOG_LEVEL"}
+                                       : SettingNames{L"Chat Notices", "ZOVIK_CHAT_NOTICES"};
+}
+struct SettingValue {
   enum Kind { kMissing, kText, kNumber };
   Kind kind = kMissing;
   std::wstring text;   // kText: the value's data, always terminated by std::wstring
   int64_t number = 0;  // kNumber: a REG_DWORD or REG_QWORD value
 };
-LogLevelSetting PlatformReadLogLevelSetting();
+SettingValue PlatformReadSetting(Setting setting);
 
 // ---- The program that loaded us ----------------------------------------------
 // A program's four-part file version, as in 3.5.6.0; compares part by part.

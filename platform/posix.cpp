@@ -19,11 +19,11 @@ const char kPlatformPathSeparator = '/';
 // Backslash is an ordinary file name character here, so nothing is rewritten.
 const char kPlatformForeignSeparator = '/';
 
-LogLevelSetting PlatformReadLogLevelSetting() {
-  LogLevelSetting setting;
-  const char* value = std::getenv("ZOVIK_LOG_LEVEL");
+SettingValue PlatformReadSetting(Setting which) {
+  SettingValue setting;
+  const char* value = std::getenv(NamesOf(which).environmentVariable);
   if (value == nullptr) return setting;
-  setting.kind = LogLevelSetting::kText;
+  setting.kind = SettingValue::kText;
   for (const char* c = value; *c != '\0'; ++c) {
     setting.text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
   }

@@ -17,12 +17,11 @@ const char kPlatformForeignSeparator = '/';
 
 namespace {
 constexpr wchar_t kRegistryKey[] = L"Software\\Wemto\\ZOVIK";
-constexpr wchar_t kRegistryValue[] = L"Log Level";
 constexpr DWORD kValueBufferBytes = 1024;
 }  // namespace
 
-LogLevelSetting PlatformReadLogLevelSetting() {
-  LogLevelSetting setting;
+SettingValue PlatformReadSetting(Setting which) {
+  SettingValue setting;
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return setting;
@@ -32,30 +31,30 @@ LogLevelSetting PlatformReadLogLevelSetting() {
   wchar_t data[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
   DWORD type = 0;
   DWORD size = kValueBufferBytes;
-  const LONG status =
-      RegQueryValueExW(key, kRegistryValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  const LONG status = RegQueryValueExW(key, NamesOf(which).registryValue, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return setting;
   if (type == REG_DWORD && size == sizeof(DWORD)) {
-    // Taken as the signed level it stands for: a DWORD of -1 (FFFFFFFF) is
-    // "off", as the text "-1" is.
+    // Taken as the signed number it stands for: a DWORD of -1 (FFFFFFFF)
+    // turns the log off, as the text "-1" does.
     int32_t number;
     std::memcpy(&number, data, sizeof number);
-    setting.kind = LogLevelSetting::kNumber;
+    setting.kind = SettingValue::kNumber;
     setting.number = number;
     return setting;
   }
   if (type == REG_QWORD && size == sizeof(ULONGLONG)) {
     ULONGLONG number;
     std::memcpy(&number, data, sizeof number);
-    setting.kind = LogLevelSetting::kNumber;
+    setting.kind = SettingValue::kNumber;
     setting.number = static_cast<int64_t>(number);
     return setting;
   }
   // Any other type is taken as wide text, as far as its data goes.
   const size_t characters = size / sizeof(wchar_t);
   data[characters] = L'\0';
-  setting.kind = LogLevelSetting::kText;
+  setting.kind = SettingValue::kText;
   setting.text.assign(data, wcsnlen(data, characters));
   return setting;
 }

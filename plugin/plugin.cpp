@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "channels/channels_base.h"
+#include "common/setting_number.h"
 #include "host/client_api.h"
 #include "host/host_functions.h"
 #include "log/log_file.h"
@@ -59,6 +60,10 @@ ZOVIK_EXPORT int ts3plugin_init() {
     HostGetPluginPath(pluginPath, sizeof pluginPath);
     g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
     LogMessage("ZOVIK plugin initialized", 0);
+    // Read at each start, as the log level is. The fixed API 20 build shows
+    // nothing in the chat.
+    g_udpServer.SetChatNotices(kFixedPluginApiVersion == 0 &&
+                               SettingNumber(PlatformReadSetting(Setting::kChatNotices), 1) != 0);
     g_udpServer.Start();
     // Enabled while already connected: no event will say so.
     FollowEstablishedConnection();

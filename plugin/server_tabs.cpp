@@ -6,51 +6,40 @@
 
 namespace {
 
-enum class Search { kFound, kNone, kQueryFailed };
-
-// 1 established, 0 not, -1 the client could not tell (logged).
-int IsEstablished(uint64_t connection) {
+// True when the client says `connection` is established. A status the
+// client cannot give is logged and taken as not established: one tab the
+// client cannot tell us about must not keep the radio from another.
+bool IsEstablished(uint64_t connection) {
   int status = STATUS_DISCONNECTED;
   if (g_ts3Functions.getConnectionStatus == nullptr ||
       g_ts3Functions.getConnectionStatus(connection, &status) != kHostOk) {
     LogMessage("FindEstablishedConnection : Error getting connection status", 0);
-    return -1;
+    return false;
   }
-  return status == STATUS_CONNECTION_ESTABLISHED ? 1 : 0;
+  return status == STATUS_CONNECTION_ESTABLISHED;
 }
 
 // An established connection other than `excluded`: the tab the user looks
-// at when it is established, else the first established one of the list.
-Search FindEstablishedConnection(uint64_t excluded, uint64_t* found) {
+// at when it is established, else the first established one of the list;
+// 0 when there is none or the client cannot list its tabs.
+uint64_t FindEstablishedConnection(uint64_t excluded) {
   const uint64_t current = g_ts3Functions.getCurrentServerConnectionHandlerID != nullptr
                                ? g_ts3Functions.getCurrentServerConnectionHandlerID()
                                : 0;
-  if (current != 0 && current != excluded) {
-    const int established = IsEstablished(current);
-    if (established < 0) return Search::kQueryFailed;
-    if (established == 1) {
-      *found = current;
-      return Search::kFound;
-    }
-  }
+  if (current != 0 && current != excluded && IsEstablished(current)) return current;
   uint64_t* listReceived = nullptr;
   if (g_ts3Functions.getServerConnectionHandlerList == nullptr ||
       g_ts3Functions.getServerConnectionHandlerList(&listReceived) != kHostOk ||
       listReceived == nullptr) {
     LogMessage("FindEstablishedConnection : Error getting server connection list", 0);
-    return Search::kQueryFailed;
+    return 0;
   }
   const HostPointer<uint64_t> connections(listReceived);
   for (const uint64_t* connection = connections.get(); *connection != 0; ++connection) {
     if (*connection == excluded || *connection == current) continue;
-    const int established = IsEstablished(*connection);
-    if (established < 0) return Search::kQueryFailed;
-    if (established == 1) {
-      *found = *connection;
-      return Search::kFound;
-    }
+    if (IsEstablished(*connection)) return *connection;
   }
-  return Search::kNone;
+  return 0;
 }
 
 void LogChannelCount() {
@@ -71,22 +60,19 @@ void BuildStoreFrom(uint64_t serverConnectionHandlerID) {
 }
 
 void FollowEstablishedConnection() {
-  uint64_t connection = 0;
-  if (FindEstablishedConnection(0, &connection) == Search::kFound) BuildStoreFrom(connection);
+  const uint64_t connection = FindEstablishedConnection(0);
+  if (connection != 0) BuildStoreFrom(connection);
 }
 
 void OnConnectionLost(uint64_t serverConnectionHandlerID) {
   const auto store = g_channelsBase.Current();
   if (store == nullptr || store->serverConnectionHandlerID != serverConnectionHandlerID) return;
-  uint64_t other = 0;
-  const Search search = FindEstablishedConnection(serverConnectionHandlerID, &other);
-  // Without an answer from the client the store stays as it is.
-  if (search == Search::kQueryFailed) return;
   LogMessage("onConnectStatusChangeEvent : Client disconnected", 0);
-  // Emptied first: should the next build fail, no frequency may still go to
-  // the lost connection.
+  // Emptied before anything is asked of the client: whatever the search
+  // meets, no frequency may still go to the lost connection.
   g_channelsBase.Clear();
-  if (search == Search::kFound) {
+  const uint64_t other = FindEstablishedConnection(serverConnectionHandlerID);
+  if (other != 0) {
     BuildStoreFrom(other);
   } else {
     LogChannelCount();

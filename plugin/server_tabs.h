@@ -13,6 +13,6 @@ void BuildStoreFrom(uint64_t serverConnectionHandlerID);
 void FollowEstablishedConnection();
 
 // Connection `serverConnectionHandlerID` was lost. When the store came from
-// it, the store moves to another established connection, or is emptied so
-// that no frequency reaches a dead connection.
+// it, the store is emptied, whatever the client answers afterwards, then
+// built from another established connection if there is one.
 void OnConnectionLost(uint64_t serverConnectionHandlerID);

@@ -47,11 +47,10 @@ void operator delete[](void* pointer, std::size_t) noexcept { std::free(pointer)
 
 namespace {
 
-static_assert(!std::is_copy_constructible_v<CDB_snapshot> &&
-                  !std::is_copy_assignable_v<CDB_snapshot> &&
-                  !std::is_move_constructible_v<CDB_snapshot> &&
-                  !std::is_move_assignable_v<CDB_snapshot>,
-              "a snapshot's name index points into its own records");
+static_assert(!std::is_copy_constructible_v<CDB_table> && !std::is_copy_assignable_v<CDB_table> &&
+                  !std::is_move_constructible_v<CDB_table> &&
+                  !std::is_move_assignable_v<CDB_table>,
+              "a table's indexes point into its own records");
 
 using Strings = std::vector<std::string>;
 const std::string kFr251 = "Fr\xC3\xA9quences 251";
@@ -71,7 +70,7 @@ class ChannelsBaseTest : public ::testing::Test {
   }
   Strings StoredNames() {
     Strings names;
-    for (const CDB_item& record : store_.Current()->records) names.push_back(record.name);
+    for (const CDB_item& record : store_.Current()->records()) names.push_back(record.name);
     return names;
   }
 
@@ -81,7 +80,7 @@ class ChannelsBaseTest : public ::testing::Test {
 
 TEST_F(ChannelsBaseTest, BuildStoresEveryChannelInListOrder) {
   LogInTempDirectory log(4);
-  host_.SetChannels(3, {{5, "Lobby"}, {9, kFr251}, {7, "251.5"}});
+  host_.Establish(3, {{5, "Lobby"}, {9, kFr251}, {7, "251.5"}});
   EXPECT_EQ(store_.BuildDataBase(3), 3);
   EXPECT_EQ(store_.channelCount(), 3);
   EXPECT_EQ(store_.ready(), 1);
@@ -96,7 +95,7 @@ TEST_F(ChannelsBaseTest, BuildStoresEveryChannelInListOrder) {
 
 TEST_F(ChannelsBaseTest, LevelFiveAddsTheNameBytes) {
   LogInTempDirectory log(5);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   store_.BuildDataBase(1);
   EXPECT_EQ(log.Messages(4),
             Strings{"CChannelsBase::AddCDB_item : new channel : [" + kFr251 +
@@ -106,9 +105,9 @@ TEST_F(ChannelsBaseTest, LevelFiveAddsTheNameBytes) {
 TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
   LogInTempDirectory log(5);
   const std::string longName(3000, '\xFF');
-  host_.SetChannels(1, {{10, longName}});
+  host_.Establish(1, {{10, longName}});
   store_.BuildDataBase(1);
-  EXPECT_EQ(store_.Current()->records.at(0).name, longName);
+  EXPECT_EQ(store_.Current()->records().at(0).name, longName);
   std::string dump;
   for (size_t i = 0; i < longName.size(); ++i) dump += "FF:";
   EXPECT_EQ(log.Messages(4),
@@ -117,13 +116,13 @@ TEST_F(ChannelsBaseTest, LongNamesAreKeptWholeAndDumpedWhole) {
 
 TEST_F(ChannelsBaseTest, FailedOrEmptyListKeepsThePreviousStore) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   ASSERT_EQ(store_.BuildDataBase(1), 1);
   const auto before = store_.Current();
 
   host_.FailNext(HostFunction::kGetChannelList, 1);
   EXPECT_EQ(store_.BuildDataBase(1), -1);
-  host_.SetChannels(1, {});
+  host_.Establish(1, {});
   EXPECT_EQ(store_.BuildDataBase(1), -1);
   EXPECT_EQ(store_.BuildDataBase(2), -1);  // no such connection
 
@@ -138,7 +137,7 @@ TEST_F(ChannelsBaseTest, FailedOrEmptyListKeepsThePreviousStore) {
 
 TEST_F(ChannelsBaseTest, UnreadableNameLeavesAPartialStoreNotReady) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}});
+  host_.Establish(1, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}});
   host_.FailAfter(HostFunction::kGetChannelVariableAsString, 2);
   EXPECT_EQ(store_.BuildDataBase(1), 2);
   EXPECT_EQ(store_.ready(), 0);
@@ -155,11 +154,11 @@ TEST_F(ChannelsBaseTest, UnreadableNameLeavesAPartialStoreNotReady) {
 
 TEST_F(ChannelsBaseTest, EveryBuildStartsFromScratch) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{10, kFr251}, {11, "251.5"}});
+  host_.Establish(1, {{10, kFr251}, {11, "251.5"}});
   store_.BuildDataBase(1);
   const uint64_t firstGeneration = store_.generation();
   // After a reconnection the same names carry new identifiers.
-  host_.SetChannels(1, {{20, kFr251}});
+  host_.Establish(1, {{20, kFr251}});
   EXPECT_EQ(store_.BuildDataBase(1), 1);
   EXPECT_NE(store_.generation(), firstGeneration);
   EXPECT_EQ(StoredNames(), Strings{kFr251});
@@ -169,7 +168,7 @@ TEST_F(ChannelsBaseTest, EveryBuildStartsFromScratch) {
 
 TEST_F(ChannelsBaseTest, FirstRecordOfANameWins) {
   LogInTempDirectory log(0);
-  host_.SetChannels(1, {{30, "x"}, {31, kFr251}, {32, kFr251}});
+  host_.Establish(1, {{30, "x"}, {31, kFr251}, {32, kFr251}});
   store_.BuildDataBase(1);
   EXPECT_EQ(StoredNames(), (Strings{"x", kFr251, kFr251}));
   EXPECT_EQ(store_.Current()->FindFirst(kFr251)->id, 31u);
@@ -177,7 +176,7 @@ TEST_F(ChannelsBaseTest, FirstRecordOfANameWins) {
 
 TEST_F(ChannelsBaseTest, SwitchRequestsTheMoveOfTheOwnClient) {
   LogInTempDirectory log(3);
-  host_.SetChannels(2, {{1, "Lobby"}, {42, kFr251}});
+  host_.Establish(2, {{1, "Lobby"}, {42, kFr251}});
   host_.SetOwnClientID(99);
   store_.BuildDataBase(2);
   EXPECT_EQ(store_.SwitchChannel(2, *store_.Current()->FindFirst(kFr251)), 1);
@@ -194,7 +193,7 @@ TEST_F(ChannelsBaseTest, SwitchRequestsTheMoveOfTheOwnClient) {
 
 TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
   LogInTempDirectory log(5);
-  host_.SetChannels(1, {{42, kFr251}});
+  host_.Establish(1, {{42, kFr251}});
   store_.BuildDataBase(1);
   const CDB_item record = *store_.Current()->FindFirst(kFr251);
 
@@ -206,7 +205,7 @@ TEST_F(ChannelsBaseTest, RefusedSwitchIsOneLevelZeroLineAndNoSuccess) {
   EXPECT_EQ(store_.SwitchChannel(1, record), 0);
 
   // A channel deleted on the server since the build.
-  host_.SetChannels(1, {{43, "other"}});
+  host_.Establish(1, {{43, "other"}});
   EXPECT_EQ(store_.SwitchChannel(1, record), 0);
 
   EXPECT_TRUE(host_.Moves().empty());
@@ -223,7 +222,7 @@ TEST_F(ChannelsBaseTest, AddingOutsideABuildChangesNothing) {
   const CDB_item stray{"stray", 99};
   EXPECT_EQ(store_.AddCDB_item(stray), 0);
   EXPECT_EQ(store_.Current(), nullptr);
-  host_.SetChannels(1, {{10, kFr251}});
+  host_.Establish(1, {{10, kFr251}});
   ASSERT_EQ(store_.BuildDataBase(1), 1);
   EXPECT_EQ(store_.AddCDB_item(stray), 1);
   EXPECT_EQ(StoredNames(), Strings{kFr251});
@@ -238,11 +237,7 @@ struct InjectionPaused {
   long saved;
 };
 
-TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
-  LogInTempDirectory log(5);  // the record lines allocate too
-  host_.SetChannels(1, {{10, kFr251}});
-  ASSERT_EQ(store_.BuildDataBase(1), 1);
-  const auto before = store_.Current();
+void PauseInjectionInTheClient() {
   g_ts3Functions.getChannelList = [](uint64_t connection, uint64_t** result) {
     InjectionPaused paused;
     return SimulatedHost::GetChannelList(connection, result);
@@ -252,7 +247,15 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
     InjectionPaused paused;
     return SimulatedHost::GetChannelVariableAsString(connection, channel, flag, result);
   };
-  host_.SetChannels(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
+}
+
+TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheClientsMemory) {
+  LogInTempDirectory log(5);  // the record lines allocate too
+  host_.Establish(1, {{10, kFr251}});
+  ASSERT_EQ(store_.BuildDataBase(1), 1);
+  const auto before = store_.Current();
+  PauseInjectionInTheClient();
+  host_.Establish(1, {{1, "Lobby"}, {11, "251.5"}, {12, "251.250"}});
   // The first exception thrown opens handles the runtime keeps (MinGW under
   // Wine): count from after one.
   try {
@@ -286,20 +289,100 @@ TEST_F(ChannelsBaseTest, OutOfMemoryAnywhereInABuildKeepsTheStoreAndReleasesTheC
   EXPECT_EQ(StoredNames(), (Strings{"Lobby", "251.5", "251.250"}));
 }
 
-// The listener reads the store while connection events rebuild it.
+TEST_F(ChannelsBaseTest, OutOfMemoryInALiveChangeKeepsTheStoreAndTheNextChangeRebuilds) {
+  LogInTempDirectory log(4);
+  PauseInjectionInTheClient();
+  for (long failures = 0;; ++failures) {
+    SCOPED_TRACE(failures);
+    host_.Establish(1, {{10, kFr251}});
+    ASSERT_EQ(store_.BuildDataBase(1), 1);
+    const auto before = store_.Current();
+    host_.AddChannel(1, {40, "127.525"});
+    g_allocationsBeforeFailure = failures;
+    bool thrown = false;
+    try {
+      store_.RefreshChannel(1, 40);
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
+    if (g_allocationsBeforeFailure.exchange(-1) >= 0) break;  // nothing more to fail
+    ASSERT_TRUE(thrown);
+    // Published whole (only its log line failed), or not at all.
+    const auto after = store_.Current();
+    EXPECT_TRUE(after == before || after->FindFirst("127.525") != nullptr);
+    // Whatever the failed change left behind, the next one shows both.
+    host_.RenameChannel(1, 10, "251.5");
+    store_.RefreshChannel(1, 10);
+    ASSERT_NE(store_.Current()->FindFirst("127.525"), nullptr);
+    EXPECT_EQ(store_.Current()->FindFirst("127.525")->id, 40u);
+    EXPECT_EQ(store_.Current()->FindFirst("251.5")->id, 10u);
+    if (HasFailure()) return;
+  }
+}
+
+TEST_F(ChannelsBaseTest, LiveChangesOnTheFollowedConnectionReadOneNameEach) {
+  LogInTempDirectory log(4);
+  host_.Establish(1, {{1, "Lobby"}, {10, kFr251}, {11, "251.5"}});
+  host_.Establish(2, {{1, "Lobby"}});
+  ASSERT_EQ(store_.BuildDataBase(1), 3);
+  const int lists = host_.Calls(HostFunction::kGetChannelList);
+  const int names = host_.Calls(HostFunction::kGetChannelVariableAsString);
+
+  host_.AddChannel(1, {40, "127.525"});
+  store_.RefreshChannel(1, 40);
+  host_.RenameChannel(1, 11, "251.250");
+  store_.RefreshChannel(1, 11);
+  store_.RefreshChannel(1, 40);  // another property changed
+  host_.DeleteChannel(1, 10);
+  store_.RemoveChannel(1, 10);
+  // A channel the client cannot name is let go.
+  host_.FailNext(HostFunction::kGetChannelVariableAsString, 1);
+  store_.RefreshChannel(1, 1);
+  // Another tab's channels are not followed.
+  host_.AddChannel(2, {50, "243.5"});
+  store_.RefreshChannel(2, 50);
+  store_.RemoveChannel(2, 40);
+
+  const auto store = store_.Current();
+  EXPECT_EQ(store->FindFirst("127.525")->id, 40u);
+  EXPECT_EQ(store->FindFirst("251.250")->id, 11u);
+  for (const char* gone : {"251.5", "Lobby", "243.5"}) EXPECT_EQ(store->FindFirst(gone), nullptr);
+  EXPECT_EQ(store->FindFirst(kFr251), nullptr);
+  EXPECT_EQ(store_.channelCount(), 2);
+  EXPECT_EQ(host_.Calls(HostFunction::kGetChannelList), lists);
+  EXPECT_EQ(host_.Calls(HostFunction::kGetChannelVariableAsString), names + 4);
+  const Strings messages = log.Messages(4);
+  EXPECT_EQ(Strings(messages.end() - 4, messages.end()),
+            (Strings{"CChannelsBase::AddCDB_item : new channel : [127.525]",
+                     "CChannelsBase::RefreshChannel : channel 11 renamed : [251.250]",
+                     "CChannelsBase::RemoveChannel : channel 10 removed",
+                     "CChannelsBase::RemoveChannel : channel 1 removed"}));
+  EXPECT_EQ(log.Messages(0).back(), "CChannelsBase::RefreshChannel : Error getting channel name");
+}
+
+// The listener reads the store while connection events rebuild it and
+// channel events change it.
 TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
   LogInTempDirectory log(0);
   std::vector<SimulatedChannel> channels;
   for (uint64_t id = 1; id <= 500; ++id) channels.push_back({id, "channel " + std::to_string(id)});
   channels.push_back({1000, kFr251});
-  host_.SetChannels(1, channels);
+  host_.Establish(1, channels);
   store_.BuildDataBase(1);
 
   std::atomic<bool> done{false};
   // Joined however the test body ends, so a failed ASSERT below does not
   // leave a joinable thread behind (std::terminate).
   std::jthread builder([&] {
-    for (int i = 0; i < 100; ++i) store_.BuildDataBase(1);
+    for (int i = 0; i < 100; ++i) {
+      store_.BuildDataBase(1);
+      host_.AddChannel(1, {2000, "251.5"});
+      store_.RefreshChannel(1, 2000);
+      host_.RenameChannel(1, 1, "channel " + std::to_string(i));
+      store_.RefreshChannel(1, 1);
+      host_.DeleteChannel(1, 2000);
+      store_.RemoveChannel(1, 2000);
+    }
     done = true;
   });
   int switches = 0;
@@ -307,7 +390,7 @@ TEST_F(ChannelsBaseTest, SwitchesKeepWorkingWhileRebuildsRun) {
     const auto current = store_.Current();
     ASSERT_NE(current, nullptr);
     ASSERT_TRUE(current->ready);
-    ASSERT_EQ(current->records.size(), channels.size());
+    ASSERT_EQ(current->records().size(), channels.size());
     const CDB_item* target = current->FindFirst(kFr251);
     ASSERT_NE(target, nullptr);
     ASSERT_EQ(store_.SwitchChannel(1, *target), 1);

@@ -20,6 +20,9 @@ TEST(ClientApi, EveryReleasedClientAcceptsTheAnswer) {
 
 TEST(ClientApi, UnknownClientGetsTheCurrentApi) {
   EXPECT_EQ(ApiVersionForClient(nullptr), 26);
+  // A version resource that reads, but left at zero by its program.
+  const ProgramVersion zero{};
+  EXPECT_EQ(ApiVersionForClient(&zero), 26);
   // Where two are accepted, the client's own current one.
   const ProgramVersion client356{3, 5, 6, 0};
   EXPECT_EQ(ApiVersionForClient(&client356), 24);

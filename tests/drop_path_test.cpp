@@ -89,7 +89,7 @@ class DropPathTest : public ::testing::Test {
   void SetUp() override {
     host_.Reset();
     g_ts3Functions = host_.FunctionTable();
-    host_.SetChannels(1, DefaultChannels());
+    host_.Establish(1, DefaultChannels());
     g_channelsBase.Clear();
     ASSERT_EQ(g_channelsBase.BuildDataBase(1), static_cast<int>(DefaultChannels().size()));
     g_udpServer.ResetLastSwitch();

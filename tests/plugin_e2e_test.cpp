@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/client_api.h"
 #include "platform/platform.h"
+#include "tests/support/level_setting.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/process_counts.h"
 
@@ -20,6 +22,7 @@ using Strings = std::vector<std::string>;
 constexpr uint64_t kFr251Id = 10;
 constexpr uint64_t kFr30Id = 15;
 constexpr uint64_t k2515Id = 11;
+constexpr uint64_t k127525Id = 13;
 
 // Sends a frequency that moves the client and waits for it: every datagram
 // sent before has been handled by then, since one thread takes them in order.
@@ -305,9 +308,9 @@ TEST_F(PluginSwitchTest, TwoChannelsOfOneNameOnlyTheFirstIsTried) {
   ASSERT_TRUE(s().WaitForLogMessage(
       "CChannelsBase::SwitchChannel : Error moving client into channel channel"));
   Sync(s(), "251500");
-  EXPECT_EQ(s().host.Calls(HostFunction::kRequestClientMove), 2);
   Sync(s(), "251000");
-  EXPECT_EQ(s().host.Moves().back().channel, 20u);
+  EXPECT_EQ(s().host.FailuresInjected(HostFunction::kRequestClientMove), 1);
+  EXPECT_EQ(s().MovedChannels(), (std::vector<uint64_t>{22, 20}));
 }
 
 TEST_F(PluginSwitchTest, ReconnectionLetsTheRadioActAgain) {
@@ -320,12 +323,11 @@ TEST_F(PluginSwitchTest, ReconnectionLetsTheRadioActAgain) {
   s().Connect();
   EXPECT_EQ(s().host.CurrentChannel(1), 1u);
   Sync(s(), "251000");
-  EXPECT_EQ(s().host.Moves().back().channel, 50u);
   EXPECT_EQ(s().host.CurrentChannel(1), 50u);
   // Within this connection the repeat is dropped again.
   s().Send("251000");
   Sync(s(), "251500");
-  EXPECT_EQ(s().host.Moves().size(), 3u);
+  EXPECT_EQ(s().MovedChannels(), (std::vector<uint64_t>{kFr251Id, 50, 51}));
 }
 
 TEST_F(PluginSwitchTest, EventConnectionIsTheOneUsed) {
@@ -344,12 +346,11 @@ TEST_F(PluginSwitchTest, OnlyTheFirst576BytesOfADatagramAreRead) {
   s().Connect();
   // The digits end exactly at byte 576.
   Sync(s(), std::string(570, ' ') + "127525");
-  EXPECT_EQ(s().host.Moves().back().channelName, "127.525");
   // One byte further, the last digit is cut: 25150 is out of band.
   s().Send(std::string(571, ' ') + "251500");
   // A datagram far beyond the area still counts by its first bytes.
   Sync(s(), "251000" + std::string(5000, 'x'));
-  EXPECT_EQ(s().host.Moves().size(), 2u);
+  EXPECT_EQ(s().MovedChannels(), (std::vector<uint64_t>{k127525Id, kFr251Id}));
   // Its level-5 line is one whole line, cut to what fits the message buffer.
   const std::string received = "UDPServer : Received : 251000" + std::string(488 - 6, 'x');
   EXPECT_TRUE(s().WaitForLogMessage(received, 1, std::chrono::milliseconds(0)));
@@ -387,7 +388,7 @@ TEST(PluginLifecycle, InitAgainWithoutUnloading) {
   ASSERT_TRUE(session.WaitForListener());
   // A new start forgets the last switch; the store of the running connection stays.
   Sync(session, "251000");
-  EXPECT_EQ(session.host.Moves().size(), 2u);
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{kFr251Id, kFr251Id}));
 }
 
 TEST(PluginLifecycle, ShutdownBeforeTheListenerBindsReturns) {
@@ -473,7 +474,7 @@ TEST(PluginTabs, EnabledWhileConnectedBuildsFromAnEstablishedTab) {
   }
 }
 
-TEST(PluginTabs, LosingTheStoresTabFallsBackToAnotherOrGoesQuiet) {
+TEST(PluginTabs, LosingTheStoresTabLetsItGoWhateverTheClientAnswers) {
   PluginSession session(3);
   ASSERT_TRUE(session.Start());
   ASSERT_TRUE(session.WaitForListener());
@@ -482,61 +483,204 @@ TEST(PluginTabs, LosingTheStoresTabFallsBackToAnotherOrGoesQuiet) {
   session.host.SetChannels(1, DefaultChannels());
   session.Connect(1);
   Sync(session, "251000");
-  EXPECT_EQ(session.host.Moves().back().connection, 1u);
 
-  // Another tab going away changes nothing; neither does a loss the client
-  // cannot tell us more about.
+  // Another tab going away changes nothing.
   session.host.SetChannels(3, DefaultChannels());
   session.Connect(3);
   session.Connect(1);
   session.Status(3, STATUS_DISCONNECTED);
+
+  // The store's tab is lost and the client cannot list its tabs: the radio
+  // goes quiet rather than asking the dead tab for anything.
+  const int clientIdCalls = session.host.Calls(HostFunction::kGetClientID);
   session.host.FailNext(HostFunction::kGetServerConnectionHandlerList, 1);
   session.Status(1, STATUS_DISCONNECTED);
-  Sync(session, "251500");
-  EXPECT_EQ(session.host.Moves().back().connection, 1u);
-
-  // The store's tab is lost while tab 2 stays connected: the radio goes on there.
-  session.Connect(1);
-  session.Status(1, STATUS_DISCONNECTED);
-  Sync(session, "251000");
-  EXPECT_EQ(session.host.Moves().back().connection, 2u);
-  EXPECT_EQ(session.host.Moves().back().channel, 70u);
-
-  // The last connection is lost: no host call and no error per datagram.
-  session.Status(2, STATUS_DISCONNECTED);
-  const int clientIdCalls = session.host.Calls(HostFunction::kGetClientID);
   session.Send("251500");
   ASSERT_TRUE(
-      session.WaitForLogMessage("UDPServer : Frequency received from DCS World : 251500", 2));
-  EXPECT_EQ(session.host.Calls(HostFunction::kGetClientID), clientIdCalls);
-  session.Connect(1);
-  Sync(session, "251500");
-  EXPECT_EQ(session.host.Moves().back().connection, 1u);
+      session.WaitForLogMessage("UDPServer : Frequency received from DCS World : 251500", 1));
 
-  EXPECT_EQ(session.TaggedMessages(
-                "FindEstablishedConnection : Error getting server connection list"),
+  // Lost again while tab 2's status cannot be read: tab 2 is passed over
+  // and the radio goes on in tab 3.
+  session.Connect(3);
+  session.Connect(1);
+  session.host.FailNext(HostFunction::kGetConnectionStatus, 1);
+  session.Status(1, STATUS_DISCONNECTED);
+  Sync(session, "251000");
+
+  // Then in tab 2, the last one, and with none left the radio is quiet.
+  session.Status(3, STATUS_DISCONNECTED);
+  Sync(session, "251500");
+  session.Status(2, STATUS_DISCONNECTED);
+  session.Send("251000");
+  ASSERT_TRUE(
+      session.WaitForLogMessage("UDPServer : Frequency received from DCS World : 251000", 3));
+  session.Connect(1);
+  Sync(session, "251000");
+
+  using Move = std::pair<uint64_t, uint64_t>;  // connection, channel
+  std::vector<Move> moves;
+  for (const MoveRequest& move : session.host.Moves()) {
+    moves.emplace_back(move.connection, move.channel);
+  }
+  EXPECT_EQ(moves, (std::vector<Move>{{1, 10}, {3, 10}, {2, 71}, {1, 10}}));
+  // Only the moves asked for their client: never a lost tab.
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetClientID), clientIdCalls + 3);
+  EXPECT_EQ(session.TaggedMessages("onConnectStatusChangeEvent : Client disconnected"),
             (Strings{
+                "L0 onConnectStatusChangeEvent : Client disconnected",
                 "L0 FindEstablishedConnection : Error getting server connection list",
-                "L3 UDPServer : Frequency received from DCS World : 251500",
-                "L3 CChannelsBase::SwitchChannel : Switching into channel 11",
-                "L2 UDPServer : Swithed channel to [251.5]",
-                "L0 onConnectStatusChangeEvent : Client connected",
-                "L0 onConnectStatusChangeEvent : Number of channels : 10",
-                "L0 onConnectStatusChangeEvent : Client disconnected",
-                "L0 onConnectStatusChangeEvent : Client connected",
-                "L0 onConnectStatusChangeEvent : Number of channels : 3",
-                "L3 UDPServer : Frequency received from DCS World : 251000",
-                "L3 CChannelsBase::SwitchChannel : Switching into channel 70",
-                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
-                "L0 onConnectStatusChangeEvent : Client disconnected",
                 "L0 onConnectStatusChangeEvent : Number of channels : 0",
                 "L3 UDPServer : Frequency received from DCS World : 251500",
                 "L0 onConnectStatusChangeEvent : Client connected",
                 "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L0 onConnectStatusChangeEvent : Client disconnected",
+                "L0 FindEstablishedConnection : Error getting connection status",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 10",
+                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
+                "L0 onConnectStatusChangeEvent : Client disconnected",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 3",
                 "L3 UDPServer : Frequency received from DCS World : 251500",
-                "L3 CChannelsBase::SwitchChannel : Switching into channel 11",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 71",
                 "L2 UDPServer : Swithed channel to [251.5]",
+                "L0 onConnectStatusChangeEvent : Client disconnected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 0",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L0 onConnectStatusChangeEvent : Client connected",
+                "L0 onConnectStatusChangeEvent : Number of channels : 10",
+                "L3 UDPServer : Frequency received from DCS World : 251000",
+                "L3 CChannelsBase::SwitchChannel : Switching into channel 10",
+                "L2 UDPServer : Swithed channel to [" + Fr("251") + "]",
             }));
+}
+
+// ---- Channels that change while the user is connected ----------------------
+
+// The library that answers each client has the channel events and the chat;
+// the fixed API 20 build has neither.
+constexpr bool kLiveLibrary = kFixedPluginApiVersion == 0;
+
+TEST(PluginLive, ChannelsCreatedRenamedOrDeletedCountForTheNextDatagram) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.Start());
+  ASSERT_TRUE(session.WaitForListener());
+  const PluginExports& plugin = session.library.exports();
+  session.host.SetChannels(2, SecondServer());
+  session.Connect(2);
+  session.host.SetChannels(1, DefaultChannels());
+  PlayConnection(plugin, 1);
+  // A channel event per channel while connecting, but the channels are read
+  // once, when the connection is established.
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetChannelList), 2);
+  EXPECT_EQ(session.host.Calls(HostFunction::kGetChannelVariableAsString), 3 + 10);
+  Sync(session, "251000");
+
+  ASSERT_TRUE(PlayChannelCreated(plugin, 1, {40, Fr("262")}));
+  if (!kLiveLibrary) {
+    for (const void* event :
+         {reinterpret_cast<const void*>(plugin.onNewChannelEvent),
+          reinterpret_cast<const void*>(plugin.onNewChannelCreatedEvent),
+          reinterpret_cast<const void*>(plugin.onDelChannelEvent),
+          reinterpret_cast<const void*>(plugin.onUpdateChannelEvent),
+          reinterpret_cast<const void*>(plugin.onUpdateChannelEditedEvent)}) {
+      EXPECT_EQ(event, nullptr);
+    }
+    // Found after the next connection only, and no word in the chat.
+    session.Send("262000");
+    Sync(session, "251500");
+    PlayConnection(plugin, 1);
+    Sync(session, "262000");
+    EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{kFr251Id, k2515Id, 40}));
+    EXPECT_TRUE(session.host.ChatLines().empty());
+    return;
+  }
+  Sync(session, "262000");
+  // Renamed: found under its new name only.
+  ASSERT_TRUE(PlayChannelRenamed(plugin, 1, k2515Id, "262.5"));
+  session.Send("251500");
+  Sync(session, "262500");
+  // Deleted: its frequency asks the client for nothing.
+  ASSERT_TRUE(PlayChannelDeleted(plugin, 1, 40));
+  const int moveRequests = session.host.Calls(HostFunction::kRequestClientMove);
+  session.Send("262000");
+  Sync(session, "251000");
+  EXPECT_EQ(session.host.Calls(HostFunction::kRequestClientMove), moveRequests + 1);
+  // Another tab's channels are not the radio's.
+  ASSERT_TRUE(PlayChannelCreated(plugin, 2, {80, Fr("127")}));
+  session.Send("127000");
+  Sync(session, "262500");
+  EXPECT_EQ(session.MovedChannels(),
+            (std::vector<uint64_t>{kFr251Id, 40, k2515Id, kFr251Id, k2515Id}));
+}
+
+TEST(PluginLive, AChangeElsewhereKeepsTheRepeatAChangeOfItsChannelEndsIt) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no channel events in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  Sync(session, "127525");
+  // Renamed elsewhere, or a second channel of its name after it: the resend
+  // is still a repeat, and a user who left the channel by hand stays out.
+  ASSERT_TRUE(PlayChannelRenamed(plugin, 1, 12, "251.255"));
+  ASSERT_TRUE(PlayChannelCreated(plugin, 1, {41, "127.525"}));
+  session.Send("127525");
+  // A frequency without a channel moves nothing: once it is logged, the
+  // resend before it has been handled.
+  const std::string marker = "UDPServer : Frequency received from DCS World : 299000";
+  session.Send("299000");
+  ASSERT_TRUE(session.WaitForLogMessage(marker, 1));
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{k127525Id}));
+  // Its own channel deleted: the resend goes to the other one of its name.
+  ASSERT_TRUE(PlayChannelDeleted(plugin, 1, k127525Id));
+  Sync(session, "127525");
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{k127525Id, 41}));
+}
+
+// ---- Telling the pilot in the chat ----------------------------------------
+
+TEST(PluginChat, AFrequencyWithoutChannelIsToldOnceAndAFloodIsCut) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  session.Send("262000");
+  session.Send("262000");
+  Sync(session, "251000");
+  if (!kLiveLibrary) {
+    EXPECT_TRUE(session.host.ChatLines().empty());
+    return;
+  }
+  const std::vector<ChatLine> lines = session.host.ChatLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].connection, 1u);
+  EXPECT_EQ(lines[0].target, PLUGIN_MESSAGE_TARGET_SERVER);
+  EXPECT_NE(lines[0].text.find(" 262.000 MHz "), std::string::npos) << lines[0].text;
+  EXPECT_NE(lines[0].text.find("\"" + Fr("262") + "\""), std::string::npos) << lines[0].text;
+
+  // Made-up frequencies: two more lines within ten seconds, the rest counted.
+  for (int frequency = 263000; frequency < 273000; frequency += 1000) {
+    session.Send(std::to_string(frequency));
+  }
+  Sync(session, "251500");
+  EXPECT_EQ(session.host.ChatLines().size(), 3u);
+  EXPECT_TRUE(session.WaitForLogPrefix("UDPServer : Too many chat notices, none for ", 8,
+                                       std::chrono::milliseconds(0)));
+  EXPECT_FALSE(session.WaitForLogPrefix("UDPServer : Too many chat notices, none for ", 9,
+                                        std::chrono::milliseconds(0)));
+
+  // "Chat Notices" at 0, read at the next start: no more lines.
+  session.Shutdown();
+  SetSettingText(Setting::kChatNotices, L"0");
+  ASSERT_EQ(session.Init(), 0);
+  ASSERT_TRUE(session.WaitForListener());
+  session.Send("299000");
+  // The new log has none of the earlier moves' lines: waited for by the move.
+  session.Send("251000");
+  ASSERT_TRUE(session.WaitForMoves(3));
+  EXPECT_EQ(session.host.ChatLines().size(), 3u);
 }
 
 }  // namespace

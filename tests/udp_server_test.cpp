@@ -96,7 +96,7 @@ SimulatedHost& HostWithStore() {
   SimulatedHost& host = SimulatedHost::Instance();
   host.Reset();
   g_ts3Functions = host.FunctionTable();
-  host.SetChannels(1, DefaultChannels());
+  host.Establish(1, DefaultChannels());
   g_channelsBase.Clear();
   EXPECT_GT(g_channelsBase.BuildDataBase(1), 0);
   return host;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "channels/channels_base.h"
+#include "host/host_functions.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
 #include "udpserver/frequency_rule.h"
@@ -67,7 +68,10 @@ void UDPServer::Stop() {
 
 void UDPServer::ResetLastSwitch() {
   lastFrequency_ = 0;  // outside the accepted range: nothing is a repeat
+  lastTarget_ = 0;
+  lastBuild_ = 0;
   lastGeneration_ = 0;
+  notices_.Reset();
   std::memset(receiveArea_, 0, sizeof receiveArea_);
 }
 
@@ -144,22 +148,36 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
   // allocation, lock or log line.
   if (frequency == lastFrequency_ && g_channelsBase.generation() == lastGeneration_) return;
 
+  const ChannelName name = FrequencyToChannelName(frequency);
+  std::shared_ptr<const CDB_snapshot> store = g_channelsBase.Current();
+  if (frequency == lastFrequency_ && store != nullptr && store->build == lastBuild_) {
+    // A live change elsewhere on the server: still the channel the pilot was
+    // moved into (or has left by hand), so still a repeat.
+    const CDB_item* target = store->FindFirst(name.view());
+    if (target != nullptr && target->id == lastTarget_) {
+      lastGeneration_ = store->generation;
+      return;
+    }
+  }
+
   if (g_logFile.Wants(3)) {
     LogMessage(FormatLogMessage("UDPServer : Frequency received from DCS World : %u",
                                 static_cast<unsigned>(frequency)),
                3);
   }
-
-  const std::shared_ptr<const CDB_snapshot> store = g_channelsBase.Current();
   if (store == nullptr || !store->ready) return;
 
-  const ChannelName name = FrequencyToChannelName(frequency);
   if (g_logFile.Wants(5)) {
     LogMessage(FormatLogMessage("UDPServer : Check channel [%s]", name.c_str()), 5);
   }
 
   const CDB_item* target = store->FindFirst(name.view());
-  if (target == nullptr) return;
+  if (target == nullptr) {
+    if (chatNotices_.load(std::memory_order_relaxed)) {
+      NoticeMissingChannel(*store, frequency, name.view());
+    }
+    return;
+  }
   // Only the first record of a name is tried; a refused move is retried when
   // the frequency next arrives.
   if (g_channelsBase.SwitchChannel(store->serverConnectionHandlerID, *target) != 1) return;
@@ -168,5 +186,28 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
     LogMessage(FormatLogMessage("UDPServer : Swithed channel to [%s]", target->name.c_str()), 2);
   }
   lastFrequency_ = frequency;
+  lastTarget_ = target->id;
+  lastBuild_ = store->build;
   lastGeneration_ = store->generation;
+}
+
+void UDPServer::NoticeMissingChannel(const CDB_snapshot& store, int32_t frequency,
+                                     std::string_view name) {
+  switch (notices_.Decide(store.build, frequency, MissingChannelNotices::Clock::now())) {
+    case MissingChannelNotices::Verdict::kShow:
+      HostPrintToServerTab(store.serverConnectionHandlerID,
+                           MissingChannelNoticeText(frequency, name).c_str());
+      break;
+    case MissingChannelNotices::Verdict::kTooMany:
+      if (g_logFile.Wants(3)) {
+        LogMessage(FormatLogMessage("UDPServer : Too many chat notices, none for %u "
+                                    "(%llu dropped so far)",
+                                    static_cast<unsigned>(frequency),
+                                    static_cast<unsigned long long>(notices_.dropped())),
+                   3);
+      }
+      break;
+    case MissingChannelNotices::Verdict::kShownBefore:
+      break;
+  }
 }

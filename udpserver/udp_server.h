@@ -3,11 +3,16 @@
 // the channel named after each new frequency.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 
+#include "udpserver/missing_channel_notice.h"
+
+struct CDB_snapshot;
 struct PlatformThread;
 struct PlatformUdpSocket;
 
@@ -37,12 +42,18 @@ class UDPServer {
   // exactly the bytes received (at most kReceiveBytes).
   void HandleDatagram(const char* bytes, size_t length);
 
-  // Forgets the last switch, as at a new start.
+  // Forgets the last switch and the notices shown, as at a new start.
   void ResetLastSwitch();
+
+  // Whether a frequency without a channel is told in the chat of the
+  // followed connection's tab. Set before Start, on the host's thread.
+  void SetChatNotices(bool on) { chatNotices_.store(on, std::memory_order_relaxed); }
 
  private:
   // Blocks the listener for `milliseconds` or until Stop; false on Stop.
   bool SleepUnlessStopped(int milliseconds);
+  // Tells the pilot that `frequency`'s channel `name` is missing in `store`.
+  void NoticeMissingChannel(const CDB_snapshot& store, int32_t frequency, std::string_view name);
 
   PlatformThread* thread_ = nullptr;  // host's thread only
   std::mutex stateLock_;  // guards stopRequested_ and socket_
@@ -50,11 +61,17 @@ class UDPServer {
   bool stopRequested_ = false;
   PlatformUdpSocket* socket_ = nullptr;
 
-  // Listener thread only. The frequency of the last successful switch and
-  // the store it was made with: a repeat is dropped only while that store is
-  // still the current one.
+  std::atomic<bool> chatNotices_{false};
+
+  // Listener thread only. The frequency of the last successful switch, the
+  // channel it went to, and the store it was made with: a repeat is dropped
+  // while that store is current, and after live changes as long as the
+  // frequency still names that channel in the same build.
   int32_t lastFrequency_ = 0;
+  uint64_t lastTarget_ = 0;
+  uint64_t lastBuild_ = 0;
   uint64_t lastGeneration_ = 0;
+  MissingChannelNotices notices_;
   char receiveArea_[kReceiveBytes + 1] = {};
 };
 

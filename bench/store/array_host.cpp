@@ -11,6 +11,7 @@ constexpr uint64_t kConnection = 1;
 constexpr anyID kOwnClient = 7;
 
 std::vector<std::string> g_names;
+size_t g_listed = 0;  // the first names are the listed channels
 uint64_t g_moves = 0;
 uint64_t g_lastChannel = 0;
 
@@ -21,10 +22,10 @@ unsigned int FreeMemory(void* pointer) {
 
 unsigned int GetChannelList(uint64_t connection, uint64_t** result) {
   if (connection != kConnection) return 1;
-  auto* list = static_cast<uint64_t*>(std::malloc((g_names.size() + 1) * sizeof(uint64_t)));
+  auto* list = static_cast<uint64_t*>(std::malloc((g_listed + 1) * sizeof(uint64_t)));
   if (list == nullptr) return 1;
-  for (size_t i = 0; i < g_names.size(); ++i) list[i] = i + 1;
-  list[g_names.size()] = 0;
+  for (size_t i = 0; i < g_listed; ++i) list[i] = i + 1;
+  list[g_listed] = 0;
   *result = list;
   return kHostOk;
 }
@@ -59,7 +60,15 @@ unsigned int RequestClientMove(uint64_t connection, anyID client, uint64_t chann
 
 }  // namespace
 
-void SetChannels(std::vector<std::string> names) { g_names = std::move(names); }
+void SetChannels(std::vector<std::string> names) {
+  g_names = std::move(names);
+  g_listed = g_names.size();
+}
+
+void SetName(uint64_t channel, std::string name) {
+  if (channel > g_names.size()) g_names.resize(channel);
+  g_names[channel - 1] = std::move(name);
+}
 
 TS3Functions FunctionTable() {
   TS3Functions table{};

@@ -15,6 +15,9 @@ namespace array_host {
 
 // Connection 1's channels, in list order.
 void SetChannels(std::vector<std::string> names);
+// Names channel `channel` (created or renamed) without listing it: the
+// list stays what SetChannels gave, as after a live change.
+void SetName(uint64_t channel, std::string name);
 TS3Functions FunctionTable();
 uint64_t MoveRequests();
 uint64_t LastMoveChannel();

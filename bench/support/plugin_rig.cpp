@@ -27,7 +27,7 @@ PluginRig::~PluginRig() {
 
 void PluginRig::Start(int logLevel, std::function<void(const MoveRequest&)> onMove) {
   host.Reset();
-  host.SetChannels(1, DefaultChannels());
+  host.Establish(1, DefaultChannels());
   host.OnMove(std::move(onMove));
   SetLogLevelText(std::to_wstring(logLevel));
   library_.exports().init();

@@ -3,8 +3,13 @@
 namespace {
 
 template <typename Function>
-bool Bind(void* library, const char* name, Function* function, std::string* error) {
+void BindOptional(void* library, const char* name, Function* function) {
   *function = reinterpret_cast<Function>(FindSymbol(library, name));
+}
+
+template <typename Function>
+bool Bind(void* library, const char* name, Function* function, std::string* error) {
+  BindOptional(library, name, function);
   if (*function == nullptr) {
     *error = std::string("missing export ") + name;
     return false;
@@ -30,8 +35,12 @@ bool PluginLibrary::Load(const std::string& utf8Path, std::string* error) {
       Bind(library, "ts3plugin_onConnectStatusChangeEvent", &e.onConnectStatusChangeEvent,
            error) &&
       Bind(library, "ts3plugin_shutdown", &e.shutdown, error);
-  e.registerPluginID = reinterpret_cast<decltype(e.registerPluginID)>(
-      FindSymbol(library, "ts3plugin_registerPluginID"));
+  BindOptional(library, "ts3plugin_registerPluginID", &e.registerPluginID);
+  BindOptional(library, "ts3plugin_onNewChannelEvent", &e.onNewChannelEvent);
+  BindOptional(library, "ts3plugin_onNewChannelCreatedEvent", &e.onNewChannelCreatedEvent);
+  BindOptional(library, "ts3plugin_onDelChannelEvent", &e.onDelChannelEvent);
+  BindOptional(library, "ts3plugin_onUpdateChannelEvent", &e.onUpdateChannelEvent);
+  BindOptional(library, "ts3plugin_onUpdateChannelEditedEvent", &e.onUpdateChannelEditedEvent);
   if (!complete) {
     CloseLibrary(library);
     return false;

@@ -19,6 +19,16 @@ struct PluginExports {
   void (*shutdown)();
   // Optional, from API 21 on: the client hands the plugin its ID.
   void (*registerPluginID)(const char* id);
+  // Optional: the channel events the client sends when a plugin has them.
+  void (*onNewChannelEvent)(uint64_t connection, uint64_t channel, uint64_t parent);
+  void (*onNewChannelCreatedEvent)(uint64_t connection, uint64_t channel, uint64_t parent,
+                                   anyID invoker, const char* invokerName,
+                                   const char* invokerUniqueIdentifier);
+  void (*onDelChannelEvent)(uint64_t connection, uint64_t channel, anyID invoker,
+                            const char* invokerName, const char* invokerUniqueIdentifier);
+  void (*onUpdateChannelEvent)(uint64_t connection, uint64_t channel);
+  void (*onUpdateChannelEditedEvent)(uint64_t connection, uint64_t channel, anyID invoker,
+                                     const char* invokerName, const char* invokerUniqueIdentifier);
 };
 
 class PluginLibrary {

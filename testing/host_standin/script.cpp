@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "testing/host_standin/client_events.h"
 #include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
 
@@ -37,6 +38,27 @@ bool Load(HostSession& session) {
     session.library.Unload();
     return Fail(error);
   }
+  return true;
+}
+
+// create|rename|delete CONN ID [NAME]: an admin's change on CONN's server,
+// told to the plugin as the client tells it.
+bool ChangeChannel(const std::string& command, std::istringstream& arguments,
+                   const PluginExports& plugin) {
+  uint64_t connection = 0;
+  uint64_t channel = 0;
+  std::string name;
+  if (!(arguments >> connection >> channel)) return Fail(command + " CONN ID [NAME]");
+  std::getline(arguments >> std::ws, name);
+  if (command != "delete" && name.empty()) return Fail(command + " CONN ID NAME");
+  const bool done = command == "create"   ? PlayChannelCreated(plugin, connection, {channel, name})
+                    : command == "rename" ? PlayChannelRenamed(plugin, connection, channel, name)
+                                          : PlayChannelDeleted(plugin, connection, channel);
+  if (!done) return Fail("the server cannot " + command + " channel " + std::to_string(channel));
+  // "created", "renamed", "deleted"
+  std::printf("connection %llu: the admin %sd channel %llu %s\n",
+              static_cast<unsigned long long>(connection), command.c_str(),
+              static_cast<unsigned long long>(channel), name.c_str());
   return true;
 }
 
@@ -91,17 +113,32 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     uint64_t connection = 0;
     arguments >> connection;
     host.SetCurrentConnection(connection);
-  } else if (command == "status" || command == "connect") {
+  } else if (command == "status") {
     if (!loaded) return Fail(command + " before load");
     uint64_t connection = 0;
     int status = STATUS_CONNECTION_ESTABLISHED;
-    arguments >> connection;
-    if (command == "status") arguments >> status;
-    // The client's state changes first, then it tells its plugins.
-    host.SetConnectionStatus(connection, status);
-    plugin.onConnectStatusChangeEvent(connection, status, 0);
+    arguments >> connection >> status;
+    PlayStatus(plugin, connection, status);
     std::printf("connection %llu: status %d reported\n",
                 static_cast<unsigned long long>(connection), status);
+  } else if (command == "connect") {
+    if (!loaded) return Fail(command + " before load");
+    uint64_t connection = 0;
+    arguments >> connection;
+    PlayConnection(plugin, connection);
+    std::printf("connection %llu: established\n", static_cast<unsigned long long>(connection));
+  } else if (command == "create" || command == "rename" || command == "delete") {
+    if (!loaded) return Fail(command + " before load");
+    return ChangeChannel(command, arguments, plugin);
+  } else if (command == "wait-chat") {
+    size_t count = 0;
+    long milliseconds = 10000;
+    arguments >> count >> milliseconds;
+    if (!host.WaitForChatLines(count, std::chrono::milliseconds(milliseconds))) {
+      return Fail("only " + std::to_string(host.ChatLines().size()) + " of " +
+                  std::to_string(count) + " chat lines within " + std::to_string(milliseconds) +
+                  " ms");
+    }
   } else if (command == "wait-moves") {
     size_t count = 0;
     long milliseconds = 10000;
@@ -122,6 +159,10 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
       if (!sender.SendText(text, &error)) return Fail(error);
       if (i + 1 < repeat) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+  } else if (command == "echo") {
+    std::string text;
+    std::getline(arguments >> std::ws, text);
+    std::printf("%s\n", text.c_str());
   } else if (command == "sleep") {
     long milliseconds = 0;
     arguments >> milliseconds;
@@ -161,6 +202,11 @@ int RunScript(std::istream& script, HostSession& session) {
   SimulatedHost::Instance().OnMove([](const MoveRequest& move) {
     std::printf("moved to channel %llu '%s'\n", static_cast<unsigned long long>(move.channel),
                 move.channelName.c_str());
+    std::fflush(stdout);
+  });
+  SimulatedHost::Instance().OnChat([](const ChatLine& line) {
+    std::printf("chat of tab %llu: %s\n", static_cast<unsigned long long>(line.connection),
+                line.text.c_str());
     std::fflush(stdout);
   });
   std::string line;

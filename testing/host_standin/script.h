@@ -10,11 +10,18 @@
 //   load | init | shutdown | unload   (unload shuts a started plugin down first)
 //   status CONN STATUS       CONN's status becomes STATUS (0 = disconnected,
 //                            4 = established), and the plugin is told
-//   connect CONN             same as "status CONN 4"
+//   connect CONN             CONN connects as the client reports it: statuses
+//                            1 to 4, one new-channel event per channel
+//   create CONN ID NAME      an admin creates channel ID named NAME (the rest
+//                            of the line, UTF-8) on CONN's server
+//   rename CONN ID NAME      an admin renames channel ID
+//   delete CONN ID           an admin deletes channel ID
 //   current CONN             the tab the user looks at
 //   send TEXT [N] [MS]       send a datagram to 127.0.0.1:10500, N times MS apart
 //   wait-moves N [MS]        wait until N moves happened (fails on timeout)
+//   wait-chat N [MS]         wait until N lines were printed into a chat
 //   sleep MS
+//   echo TEXT                print TEXT (a demo's narration)
 //   where CONN               print the user's channel on CONN
 //   print-log                print the plugin's log file
 //   # ...                    comment

@@ -48,6 +48,8 @@ void SimulatedHost::Reset() {
   failureRate_ = 0;
   moves_.clear();
   onMove_ = nullptr;
+  chat_.clear();
+  onChat_ = nullptr;
   // Memory still held by a plugin stays counted until it is released.
   foreignFrees_ = 0;
   pluginIdMismatches_ = 0;
@@ -64,6 +66,8 @@ TS3Functions SimulatedHost::FunctionTable(const ClientProfile& client) const {
   table.getServerConnectionHandlerList = &GetServerConnectionHandlerList;
   table.getConnectionStatus = &GetConnectionStatus;
   table.getCurrentServerConnectionHandlerID = &GetCurrentServerConnectionHandlerID;
+  table.printMessage = &PrintMessage;
+  table.printMessageToCurrentTab = &PrintMessageToCurrentTab;
   table.getPluginPath = client.UsesPluginID()
                             ? reinterpret_cast<HostSlot>(&GetPluginPathWithID)
                             : reinterpret_cast<HostSlot>(&GetPluginPathWithoutID);
@@ -93,6 +97,11 @@ void SimulatedHost::SetChannels(uint64_t connection, std::vector<SimulatedChanne
   entry.currentChannel = entry.channels.empty() ? 0 : entry.channels.front().id;
 }
 
+void SimulatedHost::Establish(uint64_t connection, std::vector<SimulatedChannel> channels) {
+  SetChannels(connection, std::move(channels));
+  SetConnectionStatus(connection, STATUS_CONNECTION_ESTABLISHED);
+}
+
 void SimulatedHost::RemoveConnection(uint64_t connection) {
   std::lock_guard<std::mutex> guard(stateLock_);
   connections_.erase(connection);
@@ -102,6 +111,54 @@ void SimulatedHost::SetConnectionStatus(uint64_t connection, int status) {
   std::lock_guard<std::mutex> guard(stateLock_);
   const auto found = connections_.find(connection);
   if (found != connections_.end()) found->second.status = status;
+}
+
+bool SimulatedHost::AddChannel(uint64_t connection, const SimulatedChannel& channel) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  if (found == connections_.end()) return false;
+  auto& channels = found->second.channels;
+  for (const SimulatedChannel& existing : channels) {
+    if (existing.id == channel.id) return false;
+  }
+  channels.push_back(channel);
+  return true;
+}
+
+bool SimulatedHost::RenameChannel(uint64_t connection, uint64_t id, const std::string& name) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  if (found == connections_.end()) return false;
+  for (SimulatedChannel& channel : found->second.channels) {
+    if (channel.id != id) continue;
+    channel.name = name;
+    return true;
+  }
+  return false;
+}
+
+bool SimulatedHost::DeleteChannel(uint64_t connection, uint64_t id) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  const auto found = connections_.find(connection);
+  if (found == connections_.end()) return false;
+  Connection& entry = found->second;
+  const auto channel = std::find_if(entry.channels.begin(), entry.channels.end(),
+                                    [&](const SimulatedChannel& c) { return c.id == id; });
+  if (channel == entry.channels.end()) return false;
+  entry.channels.erase(channel);
+  if (entry.currentChannel == id) {
+    entry.currentChannel = entry.channels.empty() ? 0 : entry.channels.front().id;
+  }
+  return true;
+}
+
+std::vector<uint64_t> SimulatedHost::ChannelIds(uint64_t connection) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  std::vector<uint64_t> ids;
+  const auto found = connections_.find(connection);
+  if (found == connections_.end()) return ids;
+  for (const SimulatedChannel& channel : found->second.channels) ids.push_back(channel.id);
+  return ids;
 }
 
 void SimulatedHost::SetCurrentConnection(uint64_t connection) {
@@ -176,6 +233,21 @@ bool SimulatedHost::WaitForMoves(size_t count, std::chrono::milliseconds timeout
   return moved_.wait_for(guard, timeout, [&] { return moves_.size() >= count; });
 }
 
+void SimulatedHost::OnChat(std::function<void(const ChatLine&)> callback) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  onChat_ = std::move(callback);
+}
+
+std::vector<ChatLine> SimulatedHost::ChatLines() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return chat_;
+}
+
+bool SimulatedHost::WaitForChatLines(size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(stateLock_);
+  return printed_.wait_for(guard, timeout, [&] { return chat_.size() >= count; });
+}
+
 int SimulatedHost::OutstandingAllocations() {
   std::lock_guard<std::mutex> guard(stateLock_);
   return static_cast<int>(allocations_.size());
@@ -229,7 +301,10 @@ unsigned int SimulatedHost::RequestClientMove(uint64_t connection, anyID client,
     std::lock_guard<std::mutex> guard(host.stateLock_);
     if (host.ShouldFail(HostFunction::kRequestClientMove)) return kSimulatedError;
     const auto found = host.connections_.find(connection);
-    if (found == host.connections_.end() || client != host.ownClientID_) return kSimulatedError;
+    if (found == host.connections_.end() || client != host.ownClientID_ ||
+        found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+      return kSimulatedError;
+    }
     Connection& entry = found->second;
     const SimulatedChannel* target = nullptr;
     for (const SimulatedChannel& candidate : entry.channels) {
@@ -252,7 +327,11 @@ unsigned int SimulatedHost::GetClientID(uint64_t connection, anyID* result) {
   SimulatedHost& host = Instance();
   std::lock_guard<std::mutex> guard(host.stateLock_);
   if (host.ShouldFail(HostFunction::kGetClientID)) return kSimulatedError;
-  if (host.connections_.count(connection) == 0) return kSimulatedError;
+  // Like the client, which has no own client on a tab that is not connected.
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end() || found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+    return kSimulatedError;
+  }
   *result = host.ownClientID_;
   return kHostOk;
 }
@@ -318,6 +397,27 @@ uint64_t SimulatedHost::GetCurrentServerConnectionHandlerID() {
   SimulatedHost& host = Instance();
   std::lock_guard<std::mutex> guard(host.stateLock_);
   return host.currentConnection_;
+}
+
+void SimulatedHost::Print(ChatLine line) {
+  std::function<void(const ChatLine&)> callback;
+  {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    chat_.push_back(line);
+    callback = onChat_;
+  }
+  printed_.notify_all();
+  if (callback) callback(line);
+}
+
+void SimulatedHost::PrintMessage(uint64_t connection, const char* message, int target) {
+  Instance().Print({connection, target, message == nullptr ? "(null)" : message});
+}
+
+void SimulatedHost::PrintMessageToCurrentTab(const char* message) {
+  SimulatedHost& host = Instance();
+  host.Print({GetCurrentServerConnectionHandlerID(), kCurrentTabChat,
+              message == nullptr ? "(null)" : message});
 }
 
 void SimulatedHost::CopyPluginPath(char* path, size_t maxLen) {

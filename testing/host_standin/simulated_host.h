@@ -38,6 +38,14 @@ struct SimulatedChannel {
   std::string name;
 };
 
+// A line a plugin printed into a tab's chat.
+struct ChatLine {
+  uint64_t connection;
+  int target;  // PluginMessageTarget, or kCurrentTabChat through printMessageToCurrentTab
+  std::string text;
+};
+constexpr int kCurrentTabChat = -1;
+
 struct MoveRequest {
   uint64_t connection;
   anyID client;
@@ -68,9 +76,18 @@ class SimulatedHost {
 
   // A connection with these channels, not yet connected.
   void SetChannels(uint64_t connection, std::vector<SimulatedChannel> channels);
+  // The same, already established, without telling any plugin.
+  void Establish(uint64_t connection, std::vector<SimulatedChannel> channels);
   void RemoveConnection(uint64_t connection);
   // The status getConnectionStatus reports for an existing connection.
   void SetConnectionStatus(uint64_t connection, int status);
+  // What an admin does on a connection's server; false when the connection
+  // does not exist, or the channel does (AddChannel) or does not (the others).
+  // A deleted channel's clients go to the server's first channel.
+  bool AddChannel(uint64_t connection, const SimulatedChannel& channel);
+  bool RenameChannel(uint64_t connection, uint64_t id, const std::string& name);
+  bool DeleteChannel(uint64_t connection, uint64_t id);
+  std::vector<uint64_t> ChannelIds(uint64_t connection);
   // The tab the user looks at (0: none).
   void SetCurrentConnection(uint64_t connection);
   void SetOwnClientID(anyID id);
@@ -94,6 +111,12 @@ class SimulatedHost {
   // Waits until at least `count` moves were accepted; false on timeout.
   bool WaitForMoves(size_t count, std::chrono::milliseconds timeout);
 
+  // Called (under no lock) for every line printed into a chat.
+  void OnChat(std::function<void(const ChatLine&)> callback);
+  std::vector<ChatLine> ChatLines();
+  // Waits until at least `count` lines were printed; false on timeout.
+  bool WaitForChatLines(size_t count, std::chrono::milliseconds timeout);
+
   // Memory handed to the plugin and not yet released with freeMemory, and
   // releases of pointers this client never handed out.
   int OutstandingAllocations();
@@ -110,6 +133,8 @@ class SimulatedHost {
   static unsigned int GetServerConnectionHandlerList(uint64_t** result);
   static unsigned int GetConnectionStatus(uint64_t connection, int* result);
   static uint64_t GetCurrentServerConnectionHandlerID();
+  static void PrintMessage(uint64_t connection, const char* message, int target);
+  static void PrintMessageToCurrentTab(const char* message);
   // The two forms: the older clients', and the one taking the plugin's ID.
   static void GetPluginPathWithoutID(char* path, size_t maxLen);
   static void GetPluginPathWithID(char* path, size_t maxLen, const char* pluginID);
@@ -132,9 +157,11 @@ class SimulatedHost {
   bool ShouldFail(HostFunction function);
   void* Allocate(size_t bytes);  // stateLock_ held
   void CopyPluginPath(char* path, size_t maxLen);  // stateLock_ held
+  void Print(ChatLine line);
 
   std::mutex stateLock_;
   std::condition_variable moved_;
+  std::condition_variable printed_;
   std::map<uint64_t, Connection> connections_;
   uint64_t currentConnection_ = 0;
   anyID ownClientID_ = 7;
@@ -146,6 +173,8 @@ class SimulatedHost {
   std::mt19937 random_;
   std::vector<MoveRequest> moves_;
   std::function<void(const MoveRequest&)> onMove_;
+  std::vector<ChatLine> chat_;
+  std::function<void(const ChatLine&)> onChat_;
   std::set<void*> allocations_;
   int foreignFrees_ = 0;
 };

@@ -4,7 +4,6 @@
 
 namespace {
 constexpr wchar_t kKey[] = L"Software\\Wemto\\ZOVIK";
-constexpr wchar_t kValue[] = L"Log Level";
 
 HKEY OpenKey() {
   HKEY key = nullptr;
@@ -13,23 +12,25 @@ HKEY OpenKey() {
 }
 }  // namespace
 
-void SetLogLevelText(const std::wstring& text) {
+void SetSettingText(Setting setting, const std::wstring& text) {
   HKEY key = OpenKey();
-  RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+  RegSetValueExW(key, NamesOf(setting).registryValue, 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
 }
 
-bool SetLogLevelNumber(unsigned long number) {
+bool SetSettingNumber(Setting setting, unsigned long number) {
   HKEY key = OpenKey();
   const DWORD value = number;
-  RegSetValueExW(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegSetValueExW(key, NamesOf(setting).registryValue, 0, REG_DWORD,
+                 reinterpret_cast<const BYTE*>(&value), sizeof value);
   RegCloseKey(key);
   return true;
 }
 
-void RemoveLogLevel() {
+void RemoveSetting(Setting setting) {
   HKEY key = OpenKey();
-  RegDeleteValueW(key, kValue);
+  RegDeleteValueW(key, NamesOf(setting).registryValue);
   RegCloseKey(key);
 }

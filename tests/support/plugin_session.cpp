@@ -18,6 +18,7 @@ PluginSession::PluginSession(int level, bool withLogFolder, const std::string& l
   } else {
     SetLogLevelText(std::to_wstring(level));
   }
+  RemoveSetting(Setting::kChatNotices);
   host.Reset();
   host.SetPluginPath(directory.PluginPath());
 }
@@ -26,6 +27,7 @@ PluginSession::~PluginSession() {
   Shutdown();
   Unload();
   RemoveLogLevel();
+  RemoveSetting(Setting::kChatNotices);
   // A client from 3.1 on wants the ID it gave in every getPluginPath.
   EXPECT_EQ(host.PluginIdMismatches(), 0);
 }
@@ -123,6 +125,12 @@ bool PluginSession::WaitForLogPrefix(const std::string& prefix, size_t count,
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+std::vector<uint64_t> PluginSession::MovedChannels() {
+  std::vector<uint64_t> channels;
+  for (const MoveRequest& move : host.Moves()) channels.push_back(move.channel);
+  return channels;
 }
 
 std::string PluginSession::LogPath() const {

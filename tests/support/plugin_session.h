@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/temp_directory.h"
+#include "testing/host_standin/client_events.h"
 #include "testing/host_standin/plugin_library.h"
 #include "testing/host_standin/simulated_host.h"
 #include "tools/sender/udp_sender.h"
@@ -53,6 +54,10 @@ class PluginSession {
   // Waits until `count` lines have a message beginning with `prefix`.
   bool WaitForLogPrefix(const std::string& prefix, size_t count,
                         std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  // The channel of every accepted move, in order: a stray move shows as
+  // itself, where a count could be made up by another fault.
+  std::vector<uint64_t> MovedChannels();
 
   std::vector<std::string> LogLines() const;
   // "Lnn message" for every line from the first line with `fromMessage` on
