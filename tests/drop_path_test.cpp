@@ -60,6 +60,11 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
 void* operator new[](std::size_t size, std::align_val_t alignment) {
   return operator new(size, alignment);
 }
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC takes the free() below for a mismatch with the operator new it
+// inlined; the replaced operators allocate with malloc.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* pointer) noexcept { std::free(pointer); }
 void operator delete[](void* pointer) noexcept { std::free(pointer); }
 void operator delete(void* pointer, std::size_t) noexcept { std::free(pointer); }
