@@ -30,20 +30,6 @@ std::string NewChannelMessage(std::string_view name, bool withByteDump) {
   return message;
 }
 
-// Channel `channel`'s name as the client gives it; false when it cannot.
-bool ReadChannelName(uint64_t serverConnectionHandlerID, uint64_t channel, std::string* name) {
-  char* nameReceived = nullptr;
-  if (g_ts3Functions.getChannelVariableAsString == nullptr ||
-      g_ts3Functions.getChannelVariableAsString(serverConnectionHandlerID, channel, CHANNEL_NAME,
-                                                &nameReceived) != kHostOk ||
-      nameReceived == nullptr) {
-    return false;
-  }
-  const HostPointer<char> held(nameReceived);
-  *name = held.get();
-  return true;
-}
-
 }  // namespace
 
 int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
@@ -72,7 +58,7 @@ int CChannelsBase::BuildDataBase(uint64_t serverConnectionHandlerID) {
 
     for (const uint64_t* channel = list.get(); *channel != 0; ++channel) {
       CDB_item item;
-      if (!ReadChannelName(serverConnectionHandlerID, *channel, &item.name)) {
+      if (!HostGetChannelName(serverConnectionHandlerID, *channel, &item.name)) {
         LogMessage("CChannelsBase::BuildDataBase : Error getting channel name", 0);
         complete = false;
         break;
@@ -112,7 +98,7 @@ void CChannelsBase::RefreshChannel(uint64_t serverConnectionHandlerID, uint64_t 
     return;
   }
   std::string name;
-  if (!ReadChannelName(serverConnectionHandlerID, channelID, &name)) {
+  if (!HostGetChannelName(serverConnectionHandlerID, channelID, &name)) {
     // A channel the client cannot name is no channel to move anyone into.
     LogMessage("CChannelsBase::RefreshChannel : Error getting channel name", 0);
     RemoveChannel(serverConnectionHandlerID, channelID);

@@ -158,3 +158,26 @@ std::string CreationAnswerReply(const ChannelCreation& creation, uint32_t error,
   if (reply.back() != '.') reply += '.';
   return reply;
 }
+
+std::string CreationNotSentReply(const ChannelCreation& creation, uint32_t error) {
+  return Reply(Label(creation.channel),
+               " not created: the client could not send the request (error ", std::to_string(error),
+               ").");
+}
+
+std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds) {
+  return Reply(Label(creation.channel), ": no answer from the server within ",
+               std::to_string(seconds), " s; ", Command("check"), " tells whether it was created.");
+}
+
+std::string ZovikCommandProblemReply(ZovikCommandProblem problem) {
+  switch (problem) {
+    case ZovikCommandProblem::kNotConnected:
+      return "this tab is not connected to a server: connect, then type the command again.";
+    case ZovikCommandProblem::kChannelsUnreadable:
+      return "the client cannot list this server's channels: nothing done.";
+    case ZovikCommandProblem::kOwnChannelUnknown:
+      return "the client cannot tell which channel you are in: nothing created.";
+  }
+  return {};
+}

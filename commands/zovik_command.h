@@ -40,3 +40,17 @@ ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameEx
 // any other a refusal, told with the server's message.
 std::string CreationAnswerReply(const ChannelCreation& creation, uint32_t error,
                                 std::string_view serverMessage);
+
+// The chat line for a creation that got no answer from the server: the
+// client could not send the request (its error `error`), or the server said
+// nothing within `seconds`.
+std::string CreationNotSentReply(const ChannelCreation& creation, uint32_t error);
+std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds);
+
+// What keeps the plugin from answering a create or check typed in a tab.
+enum class ZovikCommandProblem {
+  kNotConnected,        // the tab has no established connection
+  kChannelsUnreadable,  // the client cannot list the server's channels
+  kOwnChannelUnknown,   // --here, and the client cannot tell the admin's channel
+};
+std::string ZovikCommandProblemReply(ZovikCommandProblem problem);

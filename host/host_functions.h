@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "host/ts3_plugin_api.h"
 
@@ -25,8 +27,22 @@ using HostPointer = std::unique_ptr<T, HostFree>;
 void HostGetPluginPath(char* path, size_t size);
 
 // API 21 and later: the plugin's ID as the client registered it, kept for
-// getPluginPath. Written on the client's thread before ts3plugin_init.
+// getPluginPath and return codes. Written on the client's thread before
+// ts3plugin_init.
 void HostRegisterPluginID(const char* id);
+
+// Channel `channelID`'s name on that connection as the client gives it;
+// false when it cannot. Any thread.
+bool HostGetChannelName(uint64_t serverConnectionHandlerID, uint64_t channelID, std::string* name);
+
+// A return code for a request, made by the client with our plugin ID; false
+// when the client gave us no ID (clients before 3.1), which leaves the
+// request without one. Client's thread.
+bool HostCreateReturnCode(std::string* returnCode);
+
+// `text` as a line the plugin says in a chat: after its name, so the user
+// knows who speaks ("ZOVIK: ...").
+std::string PluginChatLine(std::string_view text);
 
 // Shows `line` (UTF-8) in the chat of connection `serverConnectionHandlerID`'s
 // server tab: through printMessage, or through printMessageToCurrentTab when

@@ -31,8 +31,9 @@ enum ConnectStatus {
   STATUS_CONNECTION_ESTABLISHED = 4,  // channel list complete; safe to read
 };
 
-// Channel property asked of getChannelVariableAsString.
-enum ChannelProperty { CHANNEL_NAME = 0 };
+// Channel properties read with getChannelVariableAsString, or set on channel
+// 0 for a channel about to be created.
+enum ChannelProperty { CHANNEL_NAME = 0, CHANNEL_FLAG_PERMANENT = 9 };
 
 // Which chat of a server tab printMessage writes into.
 enum PluginMessageTarget { PLUGIN_MESSAGE_TARGET_SERVER = 0, PLUGIN_MESSAGE_TARGET_CHANNEL = 1 };
@@ -77,14 +78,36 @@ struct TS3Functions {
   // The user's own client identifier on that connection.
   unsigned int (*getClientID)(uint64_t serverConnectionHandlerID, anyID* result);
 
-  HostSlot unused74To85[12];
+  HostSlot unused74To82[9];
+
+  // The channel `clientID` (the own client, here) is in.
+  unsigned int (*getChannelOfClient)(uint64_t serverConnectionHandlerID, anyID clientID,
+                                     uint64_t* result);
+
+  HostSlot unused84To85[2];
 
   // A channel property as UTF-8 text; on success *result is owned by the
   // caller and released with freeMemory.
   unsigned int (*getChannelVariableAsString)(uint64_t serverConnectionHandlerID,
                                              uint64_t channelID, size_t flag, char** result);
 
-  HostSlot unused87To92[6];
+  HostSlot unused87;
+
+  // A property of the channel about to be created is set on channel 0, then
+  // sent with flushChannelCreation; the client copies `value`.
+  unsigned int (*setChannelVariableAsInt)(uint64_t serverConnectionHandlerID, uint64_t channelID,
+                                          size_t flag, int value);
+  HostSlot unused89;
+  unsigned int (*setChannelVariableAsString)(uint64_t serverConnectionHandlerID, uint64_t channelID,
+                                             size_t flag, const char* value);
+  HostSlot unused91;
+
+  // Asks the server to create the channel whose properties were set on
+  // channel 0, under `channelParentID` (0: the top level). Success means the
+  // request left; the server answers later through the error event carrying
+  // `returnCode` (null: none) and, when it created it, the new channel's event.
+  unsigned int (*flushChannelCreation)(uint64_t serverConnectionHandlerID, uint64_t channelParentID,
+                                       const char* returnCode);
 
   // All channel identifiers of the connection, ended by a 0 entry; on success
   // *result is owned by the caller and released with freeMemory.
@@ -117,7 +140,14 @@ struct TS3Functions {
   // The same, in the tab the user is looking at.
   void (*printMessageToCurrentTab)(const char* message);
 
-  HostSlot unused186To208[23];
+  HostSlot unused186To190[5];
+
+  // Writes into `returnCode` (`maxLen` bytes) a code of the plugin with ID
+  // `pluginID`, unique for this client, to pass along with a request: the
+  // server's answer to it carries the code back. Cannot fail.
+  void (*createReturnCode)(const char* pluginID, char* returnCode, size_t maxLen);
+
+  HostSlot unused192To208[17];
 };
 
 }  // extern "C"
@@ -127,7 +157,11 @@ static_assert(sizeof(TS3Functions) == kTS3FunctionsSlots * sizeof(void*));
 static_assert(offsetof(TS3Functions, freeMemory) == 5 * sizeof(void*));
 static_assert(offsetof(TS3Functions, requestClientMove) == 48 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getClientID) == 73 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getChannelOfClient) == 83 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelVariableAsString) == 86 * sizeof(void*));
+static_assert(offsetof(TS3Functions, setChannelVariableAsInt) == 88 * sizeof(void*));
+static_assert(offsetof(TS3Functions, setChannelVariableAsString) == 90 * sizeof(void*));
+static_assert(offsetof(TS3Functions, flushChannelCreation) == 92 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelList) == 93 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getServerConnectionHandlerList) == 96 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getConnectionStatus) == 101 * sizeof(void*));
@@ -135,3 +169,4 @@ static_assert(offsetof(TS3Functions, getPluginPath) == 182 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getCurrentServerConnectionHandlerID) == 183 * sizeof(void*));
 static_assert(offsetof(TS3Functions, printMessage) == 184 * sizeof(void*));
 static_assert(offsetof(TS3Functions, printMessageToCurrentTab) == 185 * sizeof(void*));
+static_assert(offsetof(TS3Functions, createReturnCode) == 191 * sizeof(void*));

@@ -3,9 +3,11 @@
 // admin counts for the next frequency. Only the library that answers each
 // client its API has them; the fixed API 20 build reads channels when a
 // connection is established, as it always did. A channel moved under
-// another parent keeps its name, so that event is not taken.
+// another parent keeps its name, so that event is not taken. A channel the
+// own client created may be the answer to a /zovik create.
 #include "channels/channels_base.h"
 #include "host/ts3_plugin_api.h"
+#include "plugin/zovik_chat_command.h"
 
 namespace {
 
@@ -33,8 +35,9 @@ ZOVIK_EXPORT void ts3plugin_onNewChannelCreatedEvent(uint64_t serverConnectionHa
                                                      uint64_t channelID, uint64_t channelParentID,
                                                      anyID invokerID, const char* invokerName,
                                                      const char* invokerUniqueIdentifier) {
-  (void)channelParentID, (void)invokerID, (void)invokerName, (void)invokerUniqueIdentifier;
+  (void)channelParentID, (void)invokerName, (void)invokerUniqueIdentifier;
   Guarded([&] { g_channelsBase.RefreshChannel(serverConnectionHandlerID, channelID); });
+  Guarded([&] { OnChannelCreatedFor(serverConnectionHandlerID, channelID, invokerID); });
 }
 
 ZOVIK_EXPORT void ts3plugin_onDelChannelEvent(uint64_t serverConnectionHandlerID,

@@ -4,7 +4,8 @@
 # UDP to zovik_win64.dll, loaded under Wine by the host stand-in, which moves
 # the user into each frequency's channel. Then the voice side alone: a
 # frequency without a channel told in the chat, an admin creating the
-# channel while the pilot flies, and the pilot moved there.
+# channel with one /zovik create line while the pilot flies, and the pilot
+# moved there.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -24,6 +25,6 @@ ZOVIK_CHAIN_SHOW_LOG=1 sh tests/dcs/chain_test.sh lua5.1 build/win64/bin/zovik_h
   cmake/wine-run.sh "$prefix"
 
 echo
-echo "== voice side: a frequency without a channel, and the admin who creates it"
+echo "== voice side: a frequency without a channel, and the admin who creates it with one line"
 echo "   (testing/demo_new_channel.txt played by zovik_host.exe under Wine)"
 sh testing/demo_new_channel.sh build/win64/bin/zovik_host.exe cmake/wine-run.sh "$prefix"

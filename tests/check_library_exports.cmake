@@ -1,8 +1,8 @@
 # Reads the built plugin's export and import tables with objdump and fails
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
-# answers each client its API adds ts3plugin_registerPluginID and the
-# channel events; the fixed API 20 build has none of them. With
+# answers each client its API adds ts3plugin_registerPluginID, the channel
+# events and the chat command's exports; the fixed API 20 build has none. With
 # IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
 # naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
@@ -13,11 +13,14 @@ set(expected
   ts3plugin_name ts3plugin_onConnectStatusChangeEvent ts3plugin_setFunctionPointers
   ts3plugin_shutdown ts3plugin_version)
 # The library that answers each client its API also takes the plugin ID
-# that clients from 3.1 on hand out, and follows the server's channels live.
+# that clients from 3.1 on hand out, follows the server's channels live,
+# and has the /zovik chat command with the server's answers to it.
 if(API STREQUAL "client")
   list(APPEND expected ts3plugin_registerPluginID ts3plugin_onNewChannelEvent
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
-       ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent)
+       ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent
+       ts3plugin_commandKeyword ts3plugin_processCommand ts3plugin_onServerErrorEvent
+       ts3plugin_onServerPermissionErrorEvent)
   list(SORT expected)
 endif()
 

@@ -684,3 +684,106 @@ TEST(PluginChat, AFrequencyWithoutChannelIsToldOnceAndAFloodIsCut) {
 }
 
 }  // namespace
+
+// ---- The admin's /zovik command ---------------------------------------------
+
+// What the plugin printed into tab `connection`'s chat, and what the client
+// showed there of the errors the plugin left to it, as "ERROR: text".
+Strings ChatOf(PluginSession& session, uint64_t connection) {
+  Strings texts;
+  for (const ChatLine& line : session.host.ChatLines()) {
+    if (line.connection != connection) continue;
+    texts.push_back(line.target == kClientErrorLine ? "ERROR: " + line.text : line.text);
+  }
+  return texts;
+}
+
+void PlayServerAnswers(const PluginExports& plugin) {
+  while (PlayServerAnswer(plugin)) {
+  }
+}
+
+TEST(PluginCommand, CreatesWhatIsMissingOneRequestAtATimeForTheNextDatagram) {
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  const bool typed = PlayTypedCommand(plugin, 1, "/zovik create 262 251 262.050 127.525 38.5");
+  if (!kLiveLibrary) {
+    EXPECT_FALSE(typed);
+    for (const void* export_ :
+         {reinterpret_cast<const void*>(plugin.commandKeyword),
+          reinterpret_cast<const void*>(plugin.processCommand),
+          reinterpret_cast<const void*>(plugin.onServerErrorEvent),
+          reinterpret_cast<const void*>(plugin.onServerPermissionErrorEvent)}) {
+      EXPECT_EQ(export_, nullptr);
+    }
+    return;
+  }
+  ASSERT_TRUE(typed);
+  PlayServerAnswers(plugin);
+  const std::vector<CreationFlush> flushes = session.host.CreationFlushes();
+  ASSERT_EQ(flushes.size(), 2u);
+  for (const CreationFlush& flush : flushes) {
+    EXPECT_EQ(flush.parent, 0u);
+    EXPECT_EQ(flush.permanent, "1");
+    EXPECT_EQ(flush.error, 0u);
+    // The next request leaves once the previous one was answered.
+    EXPECT_EQ(flush.answersUndelivered, 0u);
+  }
+  EXPECT_EQ(flushes[0].name, Fr("262"));
+  EXPECT_EQ(flushes[1].name, "38.5");
+  if (StandInClient().UsesPluginID()) {
+    EXPECT_NE(flushes[0].returnCode, flushes[1].returnCode);
+    EXPECT_EQ(flushes[0].returnCode.rfind(kStandInPluginID, 0), 0u) << flushes[0].returnCode;
+  } else {
+    EXPECT_EQ(flushes[0].returnCode, "(null)");  // clients before 3.1 gave no plugin ID
+  }
+  EXPECT_EQ(ChatOf(session, 1),
+            (Strings{
+                "ZOVIK: \"" + Fr("251") + "\" (251.000 MHz) is already there, left as it is.",
+                "ZOVIK: \"127.525\" (127.525 MHz) is already there, left as it is.",
+                "ZOVIK: created \"" + Fr("262") + "\" (262.000, 262.050 MHz) at the top level.",
+                "ZOVIK: created \"38.5\" (38.500 MHz) at the top level.",
+            }));
+  Sync(session, "262050");
+  EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{flushes[0].channel}));
+}
+
+TEST(PluginCommand, RefusalsAreToldWithTheServersWords) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no chat command in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  Sync(session, "251500");  // the admin stands in channel 11
+  session.host.SetCreatePermission(1, false);
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create --here 263"));
+  PlayServerAnswers(plugin);
+  session.host.SetCreatePermission(1, true);
+  // Typed twice before the server answered: the second asks for a name the
+  // first has just taken.
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create 264"));
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create 264"));
+  PlayServerAnswers(plugin);
+  // A tab that is not connected asks nothing of a server.
+  ASSERT_TRUE(PlayTypedCommand(plugin, 5, "/zovik check 264"));
+
+  const std::vector<CreationFlush> flushes = session.host.CreationFlushes();
+  ASSERT_EQ(flushes.size(), 3u);
+  EXPECT_EQ(flushes[0].parent, k2515Id);
+  EXPECT_EQ(flushes[2].answersUndelivered, 0u);
+  const std::string permissions = "ZOVIK: \"" + Fr("263") +
+                                  "\" (263.000 MHz) refused: insufficient client permissions; you "
+                                  "need b_channel_create_permanent and b_channel_create_child.";
+  Strings expected{
+      permissions, "ZOVIK: created \"" + Fr("264") + "\" (264.000 MHz) at the top level.",
+      "ZOVIK: \"" + Fr("264") + "\" (264.000 MHz) refused: channel name is already in use."};
+  // Without a return code the client shows each refusal as well.
+  if (!StandInClient().UsesPluginID()) {
+    expected.insert(expected.begin() + 1, "ERROR: insufficient client permissions");
+    expected.push_back("ERROR: channel name is already in use");
+  }
+  EXPECT_EQ(ChatOf(session, 1), expected);
+  EXPECT_EQ(ChatOf(session, 5),
+            (Strings{"ZOVIK: this tab is not connected to a server: connect, then type the "
+                     "command again."}));
+}

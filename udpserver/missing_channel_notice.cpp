@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "host/host_functions.h"
+
 MissingChannelNotices::Verdict MissingChannelNotices::Decide(uint64_t build, int32_t frequency,
                                                              Clock::time_point now) {
   // The window is kept across connections: a flood must not get through by
@@ -36,10 +38,10 @@ std::string MissingChannelNoticeText(int32_t frequency, std::string_view channel
   char megahertz[32];
   std::snprintf(megahertz, sizeof megahertz, "%d.%03d MHz", static_cast<int>(frequency / 1000),
                 static_cast<int>(frequency % 1000));
-  std::string text = "ZOVIK: no channel for ";
+  std::string text = "no channel for ";
   text += megahertz;
   text += " on this server. Ask a server admin to create one named exactly \"";
   text += channelName;
   text += "\" (zovik_channels prints the names a whole band needs).";
-  return text;
+  return PluginChatLine(text);
 }

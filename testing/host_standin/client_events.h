@@ -23,3 +23,12 @@ bool PlayChannelCreated(const PluginExports& plugin, uint64_t connection,
 bool PlayChannelRenamed(const PluginExports& plugin, uint64_t connection, uint64_t channel,
                         const std::string& name);
 bool PlayChannelDeleted(const PluginExports& plugin, uint64_t connection, uint64_t channel);
+
+// The user types `text` in connection `connection`'s chat: a "/KEYWORD ..."
+// line of the plugin's command keyword goes to the plugin without the slash
+// and the keyword. False when the plugin has no such command.
+bool PlayTypedCommand(const PluginExports& plugin, uint64_t connection, const std::string& text);
+// The server's oldest answer to what the plugin asked, told as the client
+// tells it; false when there was none. An error the plugin does not take as
+// its own is shown in the chat.
+bool PlayServerAnswer(const PluginExports& plugin);

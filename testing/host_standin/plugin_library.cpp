@@ -41,6 +41,10 @@ bool PluginLibrary::Load(const std::string& utf8Path, std::string* error) {
   BindOptional(library, "ts3plugin_onDelChannelEvent", &e.onDelChannelEvent);
   BindOptional(library, "ts3plugin_onUpdateChannelEvent", &e.onUpdateChannelEvent);
   BindOptional(library, "ts3plugin_onUpdateChannelEditedEvent", &e.onUpdateChannelEditedEvent);
+  BindOptional(library, "ts3plugin_commandKeyword", &e.commandKeyword);
+  BindOptional(library, "ts3plugin_processCommand", &e.processCommand);
+  BindOptional(library, "ts3plugin_onServerErrorEvent", &e.onServerErrorEvent);
+  BindOptional(library, "ts3plugin_onServerPermissionErrorEvent", &e.onServerPermissionErrorEvent);
   if (!complete) {
     CloseLibrary(library);
     return false;

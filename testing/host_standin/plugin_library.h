@@ -29,6 +29,14 @@ struct PluginExports {
   void (*onUpdateChannelEvent)(uint64_t connection, uint64_t channel);
   void (*onUpdateChannelEditedEvent)(uint64_t connection, uint64_t channel, anyID invoker,
                                      const char* invokerName, const char* invokerUniqueIdentifier);
+  // Optional: a chat command, and the server's answers to requests.
+  const char* (*commandKeyword)();
+  int (*processCommand)(uint64_t connection, const char* command);
+  int (*onServerErrorEvent)(uint64_t connection, const char* errorMessage, unsigned int error,
+                            const char* returnCode, const char* extraMessage);
+  int (*onServerPermissionErrorEvent)(uint64_t connection, const char* errorMessage,
+                                      unsigned int error, const char* returnCode,
+                                      unsigned int failedPermissionID);
 };
 
 class PluginLibrary {

@@ -62,6 +62,38 @@ bool ChangeChannel(const std::string& command, std::istringstream& arguments,
   return true;
 }
 
+// type CONN TEXT: the user types TEXT in CONN's chat; the server's answers
+// to what the plugin asks follow, each request shown as the server saw it.
+bool TypeInChat(std::istringstream& arguments, const PluginExports& plugin) {
+  uint64_t connection = 0;
+  std::string text;
+  if (!(arguments >> connection) || !std::getline(arguments >> std::ws, text)) {
+    return Fail("type CONN TEXT");
+  }
+  SimulatedHost& host = SimulatedHost::Instance();
+  std::printf("connection %llu: typed %s\n", static_cast<unsigned long long>(connection),
+              text.c_str());
+  // Each request as it leaves, then the answer it gets.
+  size_t shown = host.CreationFlushes().size();
+  if (!PlayTypedCommand(plugin, connection, text)) return Fail("no plugin command: " + text);
+  do {
+    const std::vector<CreationFlush> flushes = host.CreationFlushes();
+    for (; shown < flushes.size(); ++shown) {
+      const CreationFlush& flush = flushes[shown];
+      std::printf(
+          "connection %llu: the plugin asks for channel '%s' (permanent %s) under "
+          "channel %llu, return code %s; the server: %s\n",
+          static_cast<unsigned long long>(flush.connection), flush.name.c_str(),
+          flush.permanent.c_str(), static_cast<unsigned long long>(flush.parent),
+          flush.returnCode.c_str(),
+          flush.error == 0 ? ("created channel " + std::to_string(flush.channel)).c_str()
+                           : ("refused with error " + std::to_string(flush.error)).c_str());
+    }
+    std::fflush(stdout);
+  } while (PlayServerAnswer(plugin));
+  return true;
+}
+
 bool Run(const std::string& command, std::istringstream& arguments, HostSession& session) {
   SimulatedHost& host = SimulatedHost::Instance();
   const PluginExports& plugin = session.library.exports();
@@ -130,6 +162,16 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
   } else if (command == "create" || command == "rename" || command == "delete") {
     if (!loaded) return Fail(command + " before load");
     return ChangeChannel(command, arguments, plugin);
+  } else if (command == "type") {
+    if (!loaded) return Fail(command + " before load");
+    return TypeInChat(arguments, plugin);
+  } else if (command == "permission") {
+    uint64_t connection = 0;
+    std::string what;
+    if (!(arguments >> connection >> what) || (what != "create" && what != "no-create")) {
+      return Fail("permission CONN create|no-create");
+    }
+    host.SetCreatePermission(connection, what == "create");
   } else if (command == "wait-chat") {
     size_t count = 0;
     long milliseconds = 10000;

@@ -16,6 +16,9 @@
 //                            of the line, UTF-8) on CONN's server
 //   rename CONN ID NAME      an admin renames channel ID
 //   delete CONN ID           an admin deletes channel ID
+//   type CONN TEXT           the user types TEXT in CONN's chat ("/zovik create
+//                            262"); the server's answers follow at once
+//   permission CONN create|no-create   whether the user may create channels
 //   current CONN             the tab the user looks at
 //   send TEXT [N] [MS]       send a datagram to 127.0.0.1:10500, N times MS apart
 //   wait-moves N [MS]        wait until N moves happened (fails on timeout)

@@ -50,6 +50,9 @@ void SimulatedHost::Reset() {
   onMove_ = nullptr;
   chat_.clear();
   onChat_ = nullptr;
+  flushes_.clear();
+  answers_.clear();
+  returnCodes_ = 0;
   // Memory still held by a plugin stays counted until it is released.
   foreignFrees_ = 0;
   pluginIdMismatches_ = 0;
@@ -68,6 +71,11 @@ TS3Functions SimulatedHost::FunctionTable(const ClientProfile& client) const {
   table.getCurrentServerConnectionHandlerID = &GetCurrentServerConnectionHandlerID;
   table.printMessage = &PrintMessage;
   table.printMessageToCurrentTab = &PrintMessageToCurrentTab;
+  table.getChannelOfClient = &GetChannelOfClient;
+  table.setChannelVariableAsInt = &SetChannelVariableAsInt;
+  table.setChannelVariableAsString = &SetChannelVariableAsString;
+  table.flushChannelCreation = &FlushChannelCreation;
+  table.createReturnCode = &CreateReturnCode;
   table.getPluginPath = client.UsesPluginID()
                             ? reinterpret_cast<HostSlot>(&GetPluginPathWithID)
                             : reinterpret_cast<HostSlot>(&GetPluginPathWithoutID);
@@ -159,6 +167,24 @@ std::vector<uint64_t> SimulatedHost::ChannelIds(uint64_t connection) {
   if (found == connections_.end()) return ids;
   for (const SimulatedChannel& channel : found->second.channels) ids.push_back(channel.id);
   return ids;
+}
+
+void SimulatedHost::SetCreatePermission(uint64_t connection, bool allowed) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  connections_[connection].mayCreate = allowed;
+}
+
+std::vector<CreationFlush> SimulatedHost::CreationFlushes() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return flushes_;
+}
+
+bool SimulatedHost::TakeServerAnswer(ServerAnswer* answer) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  if (answers_.empty()) return false;
+  *answer = std::move(answers_.front());
+  answers_.pop_front();
+  return true;
 }
 
 void SimulatedHost::SetCurrentConnection(uint64_t connection) {
@@ -391,6 +417,110 @@ unsigned int SimulatedHost::GetConnectionStatus(uint64_t connection, int* result
   if (found == host.connections_.end()) return kSimulatedError;
   *result = found->second.status;
   return kHostOk;
+}
+
+unsigned int SimulatedHost::GetChannelOfClient(uint64_t connection, anyID client,
+                                               uint64_t* result) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end() || client != host.ownClientID_ ||
+      found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+    return kSimulatedError;
+  }
+  *result = found->second.currentChannel;
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::SetChannelVariableAsInt(uint64_t connection, uint64_t channel,
+                                                    size_t flag, int value) {
+  return SetChannelVariableAsString(connection, channel, flag, std::to_string(value).c_str());
+}
+
+unsigned int SimulatedHost::SetChannelVariableAsString(uint64_t connection, uint64_t channel,
+                                                       size_t flag, const char* value) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  const auto found = host.connections_.find(connection);
+  // Only a channel about to be created is played.
+  if (found == host.connections_.end() || channel != 0 || value == nullptr) return kSimulatedError;
+  found->second.newChannel[flag] = value;
+  return kHostOk;
+}
+
+unsigned int SimulatedHost::FlushChannelCreation(uint64_t connection, uint64_t parent,
+                                                 const char* returnCode) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  const auto found = host.connections_.find(connection);
+  if (found == host.connections_.end() || found->second.status != STATUS_CONNECTION_ESTABLISHED) {
+    return kSimulatedError;
+  }
+  host.CreateChannel(connection, parent, returnCode);
+  found->second.newChannel.clear();
+  return kHostOk;
+}
+
+void SimulatedHost::CreateChannel(uint64_t connection, uint64_t parent, const char* returnCode) {
+  Connection& entry = connections_[connection];
+  const auto property = [&](size_t flag) {
+    const auto value = entry.newChannel.find(flag);
+    return value == entry.newChannel.end() ? std::string() : value->second;
+  };
+  CreationFlush flush{connection,
+                      parent,
+                      property(CHANNEL_NAME),
+                      property(CHANNEL_FLAG_PERMANENT),
+                      returnCode == nullptr ? "(null)" : returnCode,
+                      answers_.size(),
+                      kHostOk,
+                      0};
+  ServerAnswer answer;
+  answer.connection = connection;
+  answer.error = kHostOk;
+  answer.message = "ok";
+  answer.returnCode = returnCode == nullptr ? "" : returnCode;
+  answer.channel = 0;
+  answer.parent = parent;
+  answer.name = flush.name;
+  // The server knows the channels it created before the client is told.
+  std::vector<SimulatedChannel> known = entry.channels;
+  for (const ServerAnswer& earlier : answers_) {
+    if (earlier.connection == connection && earlier.error == kHostOk) {
+      known.push_back({earlier.channel, earlier.name, earlier.parent});
+    }
+  }
+  uint64_t largest = 0;
+  for (const SimulatedChannel& channel : known) {
+    largest = std::max(largest, channel.id);
+    // The server refuses a second channel of one name under one parent.
+    if (channel.parent == parent && channel.name == flush.name) {
+      answer.error = kChannelNameInUse;
+      answer.message = kChannelNameInUseText;
+    }
+  }
+  if (!entry.mayCreate) {
+    answer.error = kInsufficientPermissions;
+    answer.message = kInsufficientPermissionsText;
+  }
+  if (answer.error == kHostOk) answer.channel = largest + 1;
+  flush.error = answer.error;
+  flush.channel = answer.channel;
+  flushes_.push_back(std::move(flush));
+  answers_.push_back(std::move(answer));
+}
+
+void SimulatedHost::CreateReturnCode(const char* pluginID, char* returnCode, size_t maxLen) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  if (maxLen == 0) return;
+  // Like the client's, the code carries the plugin's ID: its answer goes back to that plugin.
+  const std::string code = pluginID == nullptr || *pluginID == '\0'
+                               ? std::string()
+                               : std::string(pluginID) + ":" + std::to_string(++host.returnCodes_);
+  const size_t length = std::min(code.size(), maxLen - 1);
+  std::memcpy(returnCode, code.data(), length);
+  returnCode[length] = '\0';
 }
 
 uint64_t SimulatedHost::GetCurrentServerConnectionHandlerID() {

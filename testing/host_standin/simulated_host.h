@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -36,15 +37,47 @@ constexpr unsigned int kSimulatedError = 0x0200;  // any non-zero value is a fai
 struct SimulatedChannel {
   uint64_t id;
   std::string name;
+  uint64_t parent = 0;  // 0: at the top level
 };
 
-// A line a plugin printed into a tab's chat.
+// A line a plugin printed into a tab's chat, or the client showed there.
 struct ChatLine {
   uint64_t connection;
-  int target;  // PluginMessageTarget, or kCurrentTabChat through printMessageToCurrentTab
+  int target;  // PluginMessageTarget, kCurrentTabChat or kClientErrorLine
   std::string text;
 };
-constexpr int kCurrentTabChat = -1;
+constexpr int kCurrentTabChat = -1;   // printed through printMessageToCurrentTab
+constexpr int kClientErrorLine = -2;  // a server error the plugins left to the client
+
+// The server's error numbers and words the stand-in answers with.
+constexpr unsigned int kChannelNameInUse = 0x0303;
+constexpr char kChannelNameInUseText[] = "channel name is already in use";
+constexpr unsigned int kInsufficientPermissions = 0x0a08;
+constexpr char kInsufficientPermissionsText[] = "insufficient client permissions";
+
+// A channel creation a plugin asked for with flushChannelCreation, with the
+// properties it had set on channel 0 before.
+struct CreationFlush {
+  uint64_t connection;
+  uint64_t parent;
+  std::string name;           // CHANNEL_NAME, empty when not set
+  std::string permanent;      // CHANNEL_FLAG_PERMANENT as set, empty when not set
+  std::string returnCode;     // "(null)" for none
+  size_t answersUndelivered;  // server answers not yet told to the plugin at that moment
+  unsigned int error;         // the server's answer: 0 when it created the channel
+  uint64_t channel;           // the new channel's identifier
+};
+
+// The server's answer to a creation, told to the plugin by PlayServerAnswers.
+struct ServerAnswer {
+  uint64_t connection;
+  unsigned int error;  // 0: channel `channel` was created under `parent`
+  std::string message;
+  std::string returnCode;  // "" for none
+  uint64_t channel;
+  uint64_t parent;
+  std::string name;
+};
 
 struct MoveRequest {
   uint64_t connection;
@@ -88,6 +121,11 @@ class SimulatedHost {
   bool RenameChannel(uint64_t connection, uint64_t id, const std::string& name);
   bool DeleteChannel(uint64_t connection, uint64_t id);
   std::vector<uint64_t> ChannelIds(uint64_t connection);
+  // Whether the own client may create permanent channels (the default).
+  void SetCreatePermission(uint64_t connection, bool allowed);
+  std::vector<CreationFlush> CreationFlushes();
+  // The oldest answer the plugin has not been told of; false when none.
+  bool TakeServerAnswer(ServerAnswer* answer);
   // The tab the user looks at (0: none).
   void SetCurrentConnection(uint64_t connection);
   void SetOwnClientID(anyID id);
@@ -111,6 +149,8 @@ class SimulatedHost {
   // Waits until at least `count` moves were accepted; false on timeout.
   bool WaitForMoves(size_t count, std::chrono::milliseconds timeout);
 
+  // A line the client itself shows in a tab's chat.
+  void Print(ChatLine line);
   // Called (under no lock) for every line printed into a chat.
   void OnChat(std::function<void(const ChatLine&)> callback);
   std::vector<ChatLine> ChatLines();
@@ -132,6 +172,16 @@ class SimulatedHost {
   static unsigned int GetChannelList(uint64_t connection, uint64_t** result);
   static unsigned int GetServerConnectionHandlerList(uint64_t** result);
   static unsigned int GetConnectionStatus(uint64_t connection, int* result);
+  static unsigned int GetChannelOfClient(uint64_t connection, anyID client, uint64_t* result);
+  static unsigned int SetChannelVariableAsInt(uint64_t connection, uint64_t channel, size_t flag,
+                                              int value);
+  static unsigned int SetChannelVariableAsString(uint64_t connection, uint64_t channel, size_t flag,
+                                                 const char* value);
+  // The server answers later, after the plugin's export has returned, as
+  // the real client's events come.
+  static unsigned int FlushChannelCreation(uint64_t connection, uint64_t parent,
+                                           const char* returnCode);
+  static void CreateReturnCode(const char* pluginID, char* returnCode, size_t maxLen);
   static uint64_t GetCurrentServerConnectionHandlerID();
   static void PrintMessage(uint64_t connection, const char* message, int target);
   static void PrintMessageToCurrentTab(const char* message);
@@ -144,6 +194,8 @@ class SimulatedHost {
     std::vector<SimulatedChannel> channels;
     uint64_t currentChannel = 0;
     int status = STATUS_DISCONNECTED;
+    std::map<size_t, std::string> newChannel;  // properties set on channel 0
+    bool mayCreate = true;
   };
   struct Failure {
     bool always = false;
@@ -157,7 +209,11 @@ class SimulatedHost {
   bool ShouldFail(HostFunction function);
   void* Allocate(size_t bytes);  // stateLock_ held
   void CopyPluginPath(char* path, size_t maxLen);  // stateLock_ held
-  void Print(ChatLine line);
+  // Plays the server's handling of a flush: records it, creates the channel
+  // of channel 0's properties under `parent` or refuses to, and queues the
+  // answer (the client's list has the channel once it is told); stateLock_
+  // held.
+  void CreateChannel(uint64_t connection, uint64_t parent, const char* returnCode);
 
   std::mutex stateLock_;
   std::condition_variable moved_;
@@ -175,6 +231,9 @@ class SimulatedHost {
   std::function<void(const MoveRequest&)> onMove_;
   std::vector<ChatLine> chat_;
   std::function<void(const ChatLine&)> onChat_;
+  std::vector<CreationFlush> flushes_;
+  std::deque<ServerAnswer> answers_;
+  int returnCodes_ = 0;
   std::set<void*> allocations_;
   int foreignFrees_ = 0;
 };

@@ -1,0 +1,92 @@
+#include "commands/channel_creation_queue.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// Enough for every answer still on its way once its request was given up.
+constexpr size_t kFinishedCodesKept = 64;
+
+}  // namespace
+
+void ChannelCreationQueue::Add(uint64_t connection, uint64_t parent,
+                               std::vector<ChannelCreation> creations) {
+  if (creations.empty()) return;
+  Tab& tab = tabs_[connection];
+  for (ChannelCreation& creation : creations) {
+    Entry entry;
+    entry.creation = std::move(creation);
+    entry.parent = parent;
+    tab.push_back(std::move(entry));
+  }
+}
+
+void ChannelCreationQueue::Pump(Clock::time_point now, const Send& send,
+                                std::vector<TabLine>* lines) {
+  for (auto tab = tabs_.begin(); tab != tabs_.end();) {
+    const auto next = std::next(tab);
+    while (!tab->second.empty()) {
+      Entry& entry = tab->second.front();
+      if (entry.sent) {
+        if (now - entry.sentAt < kAnswerTimeout) break;
+        Finish(tab,
+               CreationUnansweredReply(entry.creation, static_cast<int>(kAnswerTimeout.count())),
+               lines);
+        continue;
+      }
+      std::string returnCode;
+      const uint32_t error = send({tab->first, entry.parent, entry.creation}, &returnCode);
+      if (error != 0) {
+        Finish(tab, CreationNotSentReply(entry.creation, error), lines);
+        continue;
+      }
+      entry.sent = true;
+      entry.sentAt = now;
+      entry.returnCode = std::move(returnCode);
+      break;
+    }
+    if (tab->second.empty()) tabs_.erase(tab);
+    tab = next;
+  }
+}
+
+bool ChannelCreationQueue::OnServerAnswer(uint64_t connection, std::string_view returnCode,
+                                          uint32_t error, std::string_view message,
+                                          std::vector<TabLine>* lines) {
+  const auto tab = TabWaiting(connection);
+  if (tab != tabs_.end() && tab->second.front().returnCode == returnCode &&
+      (!returnCode.empty() || error != 0)) {
+    Finish(tab, CreationAnswerReply(tab->second.front().creation, error, message), lines);
+    // Without a code the client shows the answer as it shows any other.
+    return !returnCode.empty();
+  }
+  return !returnCode.empty() && std::find(finishedCodes_.begin(), finishedCodes_.end(),
+                                          returnCode) != finishedCodes_.end();
+}
+
+void ChannelCreationQueue::OnCreatedByUs(uint64_t connection, std::string_view name,
+                                         std::vector<TabLine>* lines) {
+  const auto tab = TabWaiting(connection);
+  if (tab != tabs_.end() && tab->second.front().creation.channel.name == name) {
+    Finish(tab, CreationAnswerReply(tab->second.front().creation, 0, {}), lines);
+  }
+}
+
+std::map<uint64_t, ChannelCreationQueue::Tab>::iterator ChannelCreationQueue::TabWaiting(
+    uint64_t connection) {
+  const auto tab = tabs_.find(connection);
+  if (tab == tabs_.end() || tab->second.empty() || !tab->second.front().sent) return tabs_.end();
+  return tab;
+}
+
+void ChannelCreationQueue::Finish(std::map<uint64_t, Tab>::iterator tab, std::string line,
+                                  std::vector<TabLine>* lines) {
+  lines->push_back({tab->first, std::move(line)});
+  std::string& code = tab->second.front().returnCode;
+  if (!code.empty()) {
+    if (finishedCodes_.size() == kFinishedCodesKept) finishedCodes_.pop_front();
+    finishedCodes_.push_back(std::move(code));
+  }
+  tab->second.pop_front();
+}

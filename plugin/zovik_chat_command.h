@@ -1,0 +1,13 @@
+// The /zovik chat command's glue to the client: what an admin types in a
+// server tab's chat, the channels it asks the server for, and the server's
+// answers told in that chat. Client's thread only, as the exports that call
+// it are.
+#pragma once
+
+#include <cstdint>
+
+#include "host/ts3_plugin_api.h"
+
+// Channel `channelID` was created on that connection by `invokerID`: when
+// that is the own client, it may be one the command asked for.
+void OnChannelCreatedFor(uint64_t serverConnectionHandlerID, uint64_t channelID, anyID invokerID);
