@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the libFuzzer targets (preset `fuzz`, clang) and runs them all,
-# side by side, for SECONDS (default 30), each on its corpus in build/fuzz/runs/<target>: the seeds
-# of fuzz/corpus/<target> plus what earlier runs found there, so the seeds in
-# the source tree never change. Any crash, leak, sanitizer report or failed
-# check fails the script; the input is kept in that target's artifacts/.
+# side by side, for SECONDS (default 30), each on its corpus in
+# build/fuzz/runs/<target>: the seeds of fuzz/corpus/<target> plus what
+# earlier runs found there, so the seeds in the source tree never change.
+# Any crash, leak, sanitizer report or failed check fails the script; the
+# input is kept in that target's artifacts/.
 # Nothing binds a socket: it runs beside any other build or test.
 set -eu
 cd "$(dirname "$0")/.."
