@@ -60,13 +60,14 @@ bool IsOption(std::string_view word) {
   return word.front() == '-' && (word.size() == 1 || word[1] < '0' || word[1] > '9');
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) { return Reply("\"", text, "\""); }
 
 // "\"Fréquences 251\" (251.000, 251.050 MHz)"
 std::string Label(const ChannelFrequencies& channel) {
   std::string label = Quoted(channel.name) + " (";
   for (size_t i = 0; i < channel.frequencies.size(); ++i) {
-    label += (i == 0 ? "" : ", ") + MegahertzText(channel.frequencies[i]);
+    label += i == 0 ? "" : ", ";
+    label += MegahertzText(channel.frequencies[i]);
   }
   return label + " MHz)";
 }
@@ -134,7 +135,8 @@ ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameEx
       answer.creations.push_back({std::move(channel), here});
     } else {
       answer.replies.push_back(Reply(Label(channel), " is missing."));
-      missing += " " + MegahertzText(channel.frequencies.front());
+      missing += ' ';
+      missing += MegahertzText(channel.frequencies.front());
     }
   }
   if (!missing.empty()) {

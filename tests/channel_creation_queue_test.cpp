@@ -27,7 +27,7 @@ struct FakeClient {
       for (const std::string& refusal : refused) {
         if (refusal == name) return 1794;
       }
-      if (withCodes) *returnCode = "c" + std::to_string(++codes);
+      if (withCodes) *returnCode = std::string("c") + std::to_string(++codes);
       sent.push_back(std::to_string(request.connection) + "/" + std::to_string(request.parent) +
                      "/" + name + "/" + *returnCode);
       return 0;

@@ -35,9 +35,12 @@ std::string Steps(const FolderPlan& plan) {
   std::string steps;
   const auto add = [&](bool present, std::string step, const auto& names) {
     if (!present) return;
-    for (const auto& name : names)
-      step += " " + (std::string(name).empty() ? "." : std::string(name));
-    steps += (steps.empty() ? "" : "; ") + step;
+    for (const auto& name : names) {
+      step += ' ';
+      step += std::string(name).empty() ? std::string(".") : std::string(name);
+    }
+    steps += steps.empty() ? "" : "; ";
+    steps += step;
   };
   std::vector<std::string> written;
   for (const EmbeddedScript* script : plan.writeFiles) written.emplace_back(script->relativePath);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "tests/support/level_setting.h"
 #include "tests/support/log_lines.h"
@@ -149,7 +150,15 @@ std::vector<std::string> PluginSession::TaggedMessages(const std::string& fromMe
     if (!started && MessageOf(line) == fromMessage) started = true;
     if (!started) continue;
     const int level = LevelOf(line);
-    tagged.push_back(level < 0 ? line : "L" + std::to_string(level) + " " + MessageOf(line));
+    if (level < 0) {
+      tagged.push_back(line);
+      continue;
+    }
+    std::string message = "L";
+    message += std::to_string(level);
+    message += ' ';
+    message += MessageOf(line);
+    tagged.push_back(std::move(message));
   }
   return tagged;
 }

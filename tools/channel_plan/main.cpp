@@ -31,10 +31,13 @@ int Usage() {
 void PrintEntry(const ChannelFrequencies& entry) {
   std::string line = entry.name + "\t";
   if (entry.frequencies.size() > 1) {
-    line += "shared by " + std::to_string(entry.frequencies.size()) + " frequencies: ";
+    line += "shared by ";
+    line += std::to_string(entry.frequencies.size());
+    line += " frequencies: ";
   }
   for (size_t i = 0; i < entry.frequencies.size(); ++i) {
-    line += (i == 0 ? "" : " ") + MegahertzText(entry.frequencies[i]);
+    line += i == 0 ? "" : " ";
+    line += MegahertzText(entry.frequencies[i]);
   }
   std::printf("%s\n", line.c_str());
 }

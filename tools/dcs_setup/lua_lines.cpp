@@ -19,7 +19,8 @@ size_t LongBracketLevel(std::string_view text, size_t at) {
 
 // Just past the bracket closing a long one of `level` at or after `from`, or kNone.
 size_t LongBracketEnd(std::string_view text, size_t from, size_t level) {
-  const std::string close = "]" + std::string(level, '=') + "]";
+  std::string close(level + 2, '=');
+  close.front() = close.back() = ']';
   const size_t at = text.find(close, from);
   return at == kNone ? kNone : at + close.size();
 }
