@@ -13,14 +13,21 @@
 // ---- Settings ----------------------------------------------------------------
 // What a pilot may set: a value of HKEY_LOCAL_MACHINE\Software\Wemto\ZOVIK on
 // Windows, an environment variable on Linux, read as text.
-enum class Setting { kLogLevel, kChatNotices };
+enum class Setting { kLogLevel, kChatNotices, kLeaveAircraft };
 struct SettingNames {
   const wchar_t* registryValue;
   const char* environmentVariable;
 };
 constexpr SettingNames NamesOf(Setting setting) {
-  return setting == Setting::kLogLevel ? SettingNames{L"Log Level", "ZOVIK_LOG_LEVEL"}
-                                       : SettingNames{L"Chat Notices", "ZOVIK_CHAT_NOTICES"};
+  switch (setting) {
+    case Setting::kLogLevel:
+      return SettingNames{L"Log Level", "ZOVIK_LOG_LEVEL"};
+    case Setting::kChatNotices:
+      return SettingNames{L"Chat Notices", "ZOVIK_CHAT_NOTICES"};
+    case Setting::kLeaveAircraft:
+      break;
+  }
+  return SettingNames{L"Leave Aircraft", "ZOVIK_LEAVE_AIRCRAFT"};
 }
 struct SettingValue {
   enum Kind { kMissing, kText, kNumber };

@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "channels/channels_base.h"
-#include "common/setting_number.h"
 #include "host/client_api.h"
 #include "host/host_functions.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "plugin/plugin_settings.h"
 #include "plugin/server_tabs.h"
 #include "plugin_identity.h"
 #include "udpserver/udp_server.h"
@@ -61,9 +61,8 @@ ZOVIK_EXPORT int ts3plugin_init() {
     g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
     LogMessage("ZOVIK plugin initialized", 0);
     // Read at each start, as the log level is. The fixed API 20 build shows
-    // nothing in the chat.
-    g_udpServer.SetChatNotices(kFixedPluginApiVersion == 0 &&
-                               SettingNumber(PlatformReadSetting(Setting::kChatNotices), 1) != 0);
+    // nothing in the chat and never leaves the channel it is in.
+    if (kFixedPluginApiVersion == 0) ApplyPluginSettings(ReadPluginSettings());
     g_udpServer.Start();
     // Enabled while already connected: no event will say so.
     FollowEstablishedConnection();
