@@ -127,15 +127,17 @@ aircraft({ "Christen Eagle II" }, { radio(5, "KY-197A") })
 aircraft({ "F4U-1D", "F4U-1D_CW" }, { radio(8, "AN/ARC-5") })
 
 -- The radio to follow in aircraft `name`: { device, label, spacing } or nil.
--- overrides: a map from aircraft name to device id (ZovikConfig.lua); a
--- device of the table keeps its label and spacing, any other has neither.
+-- overrides: a map from aircraft name to device id (ZovikConfig.lua), or to
+-- a list of them by seat; a device of the table keeps its label and
+-- spacing, any other has neither.
 function M.radioFor(name, overrides)
   if type(name) ~= "string" then
     return nil
   end
   local list = radios[name]
   local wanted = overrides and overrides[name]
-  if wanted == nil then
+  -- A list names a device by seat: ZovikCrew picks from it.
+  if type(wanted) ~= "number" then
     return list and list[1]
   end
   for _, entry in ipairs(list or {}) do
