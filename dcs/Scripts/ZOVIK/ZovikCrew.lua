@@ -65,8 +65,12 @@ function M.describe(name)
   for seat = 0, 3 do
     local s = crew[seat]
     if s then
+      local positions = {}
+      for i, position in ipairs(s.names) do
+        positions[i] = s.devices[i] and position .. " (" .. s.devices[i] .. ")" or position
+      end
       parts[#parts + 1] = string.format("seat %d: argument %d, %s", seat, s.arg,
-        table.concat(s.names, "/"))
+        table.concat(positions, "/"))
     end
   end
   return crew.seats, table.concat(parts, "; ")
