@@ -126,12 +126,6 @@ function Chooser:entry(device)
   return entry
 end
 
-function Chooser:once(key, line)
-  if not self.said[key] then
-    self.said[key] = true
-    self.say("INFO", line)
-  end
-end
 
 -- The radio to read now in the aircraft boarded, given `default` (what the
 -- aircraft's table or a device named for every seat gives). cockpit.seat()
@@ -173,12 +167,19 @@ function Chooser:radio(default, cockpit)
   end
   local keep = self.last or default
   if keep == nil then return nil end
-  local what = position and "on " .. sel.names[position + 1] .. ", which transmits on no radio"
-    .. " the voice client can follow" or (ok and "between positions (" .. tostring(value) .. ")"
-    or "not read (" .. tostring(value) .. ")")
-  self:once(name .. seat .. (position or (ok and "between" or "unread")), string.format(
-    "%s seat %d: transmit selector %s: keeping %s (device %d)", name, seat, what, keep.label,
-    keep.device))
+  -- Once a mission for each aircraft, seat and cause; the key is a number,
+  -- so a read that keeps the radio builds no string.
+  local said = self.said[name] or {}
+  self.said[name] = said
+  local key = seat * 100 + (position or (ok and 98 or 99))
+  if not said[key] then
+    said[key] = true
+    local what = position and "on " .. sel.names[position + 1] .. ", which transmits on no"
+      .. " radio the voice client can follow" or (ok and "between positions ("
+      .. tostring(value) .. ")" or "not read (" .. tostring(value) .. ")")
+    self.say("INFO", string.format("%s seat %d: transmit selector %s: keeping %s (device %d)",
+      name, seat, what, keep.label, keep.device))
+  end
   return keep
 end
 
