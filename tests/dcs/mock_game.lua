@@ -143,7 +143,8 @@ function M.new(options)
       return name == "SEAT" and seatHandle or nil
     end or nil
     _G.list_cockpit_params = (how == "list" or how == "both") and function()
-      return "EJECT_SEAT:7\nCDU_PAGE:\"EGI1\"\n" .. (game.seat and "SEAT:" .. game.seat .. "\n" or "")
+      return "EJECT_SEAT:7\nHumanInfo:SEAT:5\nCDU_PAGE:\"EGI1\"\n"
+        .. (game.seat and "SEAT:" .. game.seat .. ".000000\n" or "")
         .. "BASE_SENSOR_RADALT:0.000000\n"
     end or nil
   end

@@ -89,11 +89,13 @@ end
 
 -- The seat from what the game answered: the SEAT parameter's value (a
 -- number, or its text), or the text of list_cockpit_params(), whose lines
--- read NAME:value. Anything else is the first seat.
+-- read NAME:value, some names holding colons themselves (DCS-BIOS
+-- Module.lua, parse_cockpit_params). Anything else is the first seat.
 function M.seat(reading)
   local value = reading
   if type(reading) == "string" then
-    value = tonumber(reading) or tonumber(reading:match("%f[%w_]SEAT:\"?(%-?[%d%.]+)") or "")
+    value = tonumber(reading) or tonumber(reading:match("^SEAT:\"?(%-?[%d%.]+)")
+      or reading:match("\nSEAT:\"?(%-?[%d%.]+)") or "")
   end
   if type(value) ~= "number" or value ~= value or value < 0 or value > 16 then
     return 0
