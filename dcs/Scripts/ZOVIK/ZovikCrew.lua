@@ -18,8 +18,10 @@ local M = {}
 -- share of a step from every position is a knob between detents.
 local TOLERANCE = 0.25
 
-local function selector(arg, step, names, devices, source)
-  return { arg = arg, step = step, names = names, devices = devices, source = source }
+-- names: each position's, first first; devices: the radio each position
+-- transmits on, false where it transmits on none we can follow.
+local function selector(arg, step, names, devices)
+  return { arg = arg, step = step, names = names, devices = devices }
 end
 
 local aircraft = {}
@@ -34,8 +36,8 @@ local mi24 = { "R-863", "NF", "JADRO-1A", "R-828", "ARC-15", "ARC-U2" }
 local mi24Devices = { 49, false, 50, 51, false, false }
 aircraft["Mi-24P"] = {
   seats = "SEAT parameter: 0 pilot, 1 operator, 2 gunner",
-  [0] = selector(455, 1 / 5, mi24, mi24Devices, "Mi-24P clickabledata.lua SPU8-MODE-PTR"),
-  [1] = selector(659, 1 / 5, mi24, mi24Devices, "Mi-24P clickabledata.lua SPU8-OP-MODE-PTR"),
+  [0] = selector(455, 1 / 5, mi24, mi24Devices),
+  [1] = selector(659, 1 / 5, mi24, mi24Devices),
 }
 
 -- Uh-1H clickabledata.lua: TRANSMIT-INTERPHONE-SWITCH-PTR, argument 30, 6
@@ -46,18 +48,11 @@ aircraft["Mi-24P"] = {
 aircraft["UH-1H"] = {
   seats = "SEAT parameter: 0 pilot, 1 copilot, 2-3 door gunners",
   [0] = selector(30, 0.1, { "PVT", "INT", "1 (VHF FM)", "2 (UHF)", "3 (VHF AM)", "4" },
-    { false, false, 23, 22, 20, false }, "Uh-1H clickabledata.lua TRANSMIT-INTERPHONE-SWITCH-PTR"),
+    { false, false, 23, 22, 20, false }),
 }
 
--- The selector of `seat` in aircraft `name`, or nil: { arg, step, names,
--- devices (false: the position selects no radio), source }.
-function M.selector(name, seat)
-  local crew = aircraft[name]
-  return crew and crew[seat]
-end
-
 -- What the README says of aircraft `name`: how its seat is known, and the
--- selector of each seat ("" for an aircraft without selectors).
+-- selector of each seat (dashes for an aircraft without selectors).
 function M.describe(name)
   local crew = aircraft[name]
   if not crew then return "—", "—" end
