@@ -3,8 +3,9 @@
 --   lua5.1 crew_test.lua SCRIPTS_DIR
 -- The devices expected are written here from the modules' cockpit
 -- definitions (github.com/Variosss/DCS-Datamine, Mods/aircraft/<module>/
--- Cockpit/Scripts/clickabledata.lua and devices.lua), not taken from the
--- scripts' own tables.
+-- Cockpit/Scripts/clickabledata.lua and devices.lua) and, for the CH-47F
+-- and AH-64D, from DCS-BIOS and Helios, not taken from the scripts' own
+-- tables.
 local scriptsDir = assert(arg[1], "usage: crew_test.lua SCRIPTS_DIR")
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
@@ -19,7 +20,7 @@ local NONE = "none" -- a position that transmits on no radio we can follow
 -- Each radio tuned apart, so a datagram names the radio it came from; the
 -- JADRO-1A is an HF set, below the band: following it sends nothing.
 local AIRCRAFT = {
-  { name = "Mi-24P", step = 1 / 5,
+  { name = "Mi-24P", step = 1 / 5, unread = 52, -- the R-852 only receives
     radios = { [49] = 127000000, [50] = 5000000, [51] = 40000000, [52] = 150000000 },
     seats = {
       -- R-863, NF, JADRO-1A, R-828, ARC-15, ARC-U2
@@ -34,7 +35,44 @@ local AIRCRAFT = {
       [0] = { arg = 30, positions = { NONE, NONE, 23, 22, 20, NONE }, baseline = 23 },
       [1] = { default = 22 }, [2] = { default = 22 }, [3] = { default = 22 },
     } },
+  { name = "CH-47Fbl1", step = 0.05,
+    radios = { [50] = 260000000, [51] = 131000000, [52] = 35000000, [53] = 8000000 },
+    seats = {
+      -- Tx, 1 FM1, 2 UHF, 3 VHF, 4 HF, 5 FM2 (not simulated), 6, 7 RWR, RMT, BU, PVT
+      [0] = { arg = 613, positions = { NONE, 52, 50, 51, 53, NONE, NONE, NONE, NONE, NONE, NONE },
+        baseline = 52 },
+      [1] = { arg = 646, positions = { NONE, 52, 50, 51, 53, NONE, NONE, NONE, NONE, NONE, NONE },
+        baseline = 51 },
+    } },
+  -- The last "position" is an EUFD marking no radio (off, or blank).
+  { name = "AH-64D_BLK_II",
+    radios = { [57] = 251000000, [58] = 124000000, [59] = 40000000, [60] = 45000000,
+      [61] = 5000000 },
+    seats = {
+      -- VHF, UHF, FM1, FM2, HF
+      [0] = { eufd = 18, positions = { 58, 57, 59, 60, 61, NONE }, baseline = 59,
+        why = "no radio marked <" },
+      [1] = { eufd = 19, positions = { 58, 57, 59, 60, 61, NONE }, baseline = 57,
+        why = "no radio marked <" },
+    } },
 }
+
+-- An EUFD's indication list as list_indication writes it: one entry per
+-- element, a line of dashes, the name, the value. This seat's transmit
+-- marker "<" on radio `mine` (0 for VHF, nil for none), the other seat's
+-- ">" on radio `other`; the static entries around them hold no "<".
+local RADIOS = { "VHF", "UHF", "FM1", "FM2", "HF" }
+local function eufd(mine, other)
+  local lines = {}
+  for i, radio in ipairs(RADIOS) do
+    local dashes = string.rep("-", 41)
+    lines[#lines + 1] = table.concat({ dashes, "Idm_" .. radio, i == 1 and "~" or "",
+      dashes, "Rts_" .. radio .. "_", i - 1 == mine and "<" or "=",
+      dashes, "Rts__" .. radio, i - 1 == other and ">" or "",
+      dashes, "Radio_" .. radio, radio, "" }, "\n")
+  end
+  return table.concat(lines)
+end
 
 local function textOf(hz)
   local khz = hz / 1000
@@ -87,21 +125,27 @@ case("every selector position of every seat", function()
         for _, other in pairs(craft.seats) do
           if other.arg then
             game.arguments[other.arg] = indexOf(other.positions, other.baseline) * craft.step
+          elseif other.eufd then
+            game.indications[other.eufd] = eufd(indexOf(other.positions, other.baseline), 4)
           end
         end
         game:start()
         local first = nextSent(game, 0.1)
         eq(first, textOf(craft.radios[s.baseline or s.default]), what .. ": first datagram")
-        if s.arg then
-          -- A detent is never exact: the reading sits a hair off it.
+        if s.arg or s.eufd then
           game:run(0.3 * math.random())
-          game.arguments[s.arg] = (index - 1) * craft.step + (index % 2 == 0 and 0.004 or -0.003)
+          if s.eufd then
+            game.indications[s.eufd] = eufd(device ~= NONE and index - 1 or nil, index % 5)
+          else
+            -- A detent is never exact: the reading sits a hair off it.
+            game.arguments[s.arg] = (index - 1) * craft.step + (index % 2 == 0 and 0.004 or -0.003)
+          end
           local sent = nextSent(game, 0.1)
           if device == NONE then
             eq(sent, nil, what .. ": sent within 0.1 s")
             eq(nextSent(game, 0.6), first, what .. ": the radio kept")
             game:run(2)
-            eq(#game:logged("transmits on no radio"), 1, what .. ": lines saying why")
+            eq(#game:logged(s.why or "transmits on no radio"), 1, what .. ": lines saying why")
           elseif textOf(craft.radios[device]) == nil then
             eq(nextSent(game, 1), nil, what .. ": sent from an HF set")
           elseif device ~= s.baseline then
@@ -111,7 +155,7 @@ case("every selector position of every seat", function()
           game.arguments[30], game.arguments[455] = 0.4, 0.6
           eq(nextSent(game, 0.6), first, what .. ": the default radio, selectors aside")
         end
-        eq(craft.radios[52] and game.devices[52].reads or nil, nil, what .. ": R-852 read")
+        eq(craft.unread and game.devices[craft.unread].reads, nil, what .. ": a receiver read")
         game.close()
       end
     end
@@ -178,6 +222,39 @@ case("a failing panel and reads only at read time", function()
   game:run(10, 1 / 200)
   assert(game.argumentReads - reads <= 20 * (game.time - from) + 1,
     "selector reads in 10 s: " .. game.argumentReads - reads)
+  game.close()
+end)
+
+case("the EUFD as the game shows it, fails to show it, and reads only at read time", function()
+  local craft = AIRCRAFT[4]
+  local game = rig()
+  game:board(craft.name, cockpit(craft))
+  game.seat, game.indications[19] = 1, eufd(2, 0) -- the CPG on FM1
+  game:start()
+  eq(nextSent(game, 0.1), "40000", "FM1")
+  -- the text of list 19 (or a failing call); the datagram within 0.1 s, or
+  -- nil where the last radio stays (and its resend is the next datagram)
+  local kept = "40000"
+  for _, row in ipairs({
+    { string.rep("-", 41) .. "\nRts_UHF_\n<", "251000" }, -- UHF, the text ending on it
+    { eufd(0, nil), "124000" }, -- VHF
+    { "", nil }, -- the EUFD off
+    { eufd(nil, 3):gsub("Rts_FM2_\n=", "Rts_FM2_\n<<"), nil }, -- no "<" alone on a line
+    { false, nil }, -- list_indication raises
+    { eufd(3, 3), "45000" }, -- FM2
+  }) do
+    game:run(0.3 * math.random())
+    game.indicationFails = row[1] == false
+    game.indications[19] = row[1] or ""
+    eq(nextSent(game, row[2] and 0.1 or 0.6), row[2] or kept, "EUFD " .. tostring(row[2]))
+    kept = row[2] or kept
+  end
+  eq(#game:logged("not read"), 1, "lines about the failing list")
+  eq(#game:logged("no radio marked <"), 1, "lines about an EUFD marking none")
+  local reads, from = game.indicationReads, game.time
+  game:run(10, 1 / 200)
+  assert(game.indicationReads - reads <= 20 * (game.time - from) + 1,
+    "EUFD reads in 10 s: " .. game.indicationReads - reads)
   game.close()
 end)
 

@@ -130,6 +130,14 @@ function M.new(options)
     if id == 0 and not game.getDeviceFails then return panel end
     return deviceOf(id)
   end
+  -- The displays' text, as list_indication(n) returns it: n -> text, ""
+  -- when unset; indicationFails makes the call raise.
+  game.indications, game.indicationReads, game.indicationFails = {}, 0, false
+  _G.list_indication = function(n)
+    game.indicationReads = game.indicationReads + 1
+    if game.indicationFails then error("list_indication unavailable") end
+    return game.indications[n] or ""
+  end
   local seatHandle = {
     get = function()
       if game.seat == nil then return "" end

@@ -12,6 +12,10 @@
 -- Mods/aircraft/<module>/Cockpit/Scripts/: clickabledata.lua gives the
 -- argument, the count of positions, the step between them and the hint
 -- naming each position; devices.lua gives the radios' device numbers.
+-- Where the datamine holds no copy of a module, the facts come from the
+-- cockpit exporters that drive its panels: DCS-BIOS (github.com/
+-- DCS-Skunkworks/dcs-bios, Scripts/DCS-BIOS/lib/modules/aircraft_modules/)
+-- and Helios (github.com/HeliosVirtualCockpit/Helios).
 local M = {}
 
 -- A selector's reading lies on position * step; a value further than this
@@ -22,6 +26,18 @@ local TOLERANCE = 0.25
 -- transmits on, false where it transmits on none we can follow.
 local function selector(arg, step, names, devices)
   return { arg = arg, step = step, names = names, devices = devices }
+end
+
+-- A seat whose choice shows only on a display: the radio whose entry of
+-- indication list `indication` reads "<". Each entry is searched for as
+-- the whole line after its name, built here once so a read builds nothing.
+local function marker(indication, entries, names, devices)
+  local needles = {}
+  for i, entry in ipairs(entries) do
+    needles[i] = "\n" .. entry .. "\n<"
+  end
+  return { indication = indication, entries = entries, needles = needles, names = names,
+    devices = devices }
 end
 
 local aircraft = {}
@@ -51,6 +67,47 @@ aircraft["UH-1H"] = {
     { false, false, 23, 22, 20, false }),
 }
 
+-- CH-47F. The seat: SEAT parameter, 0 pilot, 1 copilot. Each seat's low
+-- profile audio panel has its own transmit selector, 11 positions 0.05 apart:
+-- pilot argument 613, copilot 646 (DCS-BIOS CH-47F.lua, PLT_/CPLT_LPCAP_
+-- TX_SELECTOR; Helios, Aircraft CH-47F Plugin/Interfaces/CH-47FInterface.cs,
+-- panel base argument + 22). Positions, first first, as Helios names them:
+-- Tx, 1 to 7, RMT, BU, PVT. Position n keys the panel's radio row Rn, which
+-- both sources name R1 FM1, R2 UHF, R3 VHF, R4 HF, R5 FM2, R6 spare, R7
+-- RWR. The module simulates one ARC-201 (DCS-BIOS devices list ARC_164,
+-- ARC_186, ARC_201, ARC_220 and no second FM set), so FM2 keys nothing we
+-- can follow. The radios' device numbers are ZovikAircraft.lua's; public
+-- lists of the module's devices disagree on them (see there). The troop
+-- commander's panel (argument 679) has no known SEAT value.
+local ch47 = { "Tx", "1 (FM1)", "2 (UHF)", "3 (VHF)", "4 (HF)", "5 (FM2)", "6", "7 (RWR)",
+  "RMT", "BU", "PVT" }
+local ch47Devices = { false, 52, 50, 51, 53, false, false, false, false, false, false }
+aircraft["CH-47Fbl1"] = {
+  seats = "SEAT parameter: 0 pilot, 1 copilot",
+  [0] = selector(613, 0.05, ch47, ch47Devices),
+  [1] = selector(646, 0.05, ch47, ch47Devices),
+}
+
+-- AH-64D. The seat: SEAT parameter, 0 pilot, 1 CPG. A seat chooses its
+-- radio with the RTS rocker, and the choice shows only on its own EUFD:
+-- indication list 18 is the pilot's, 19 the CPG's (DCS-BIOS AH-64D.lua,
+-- parse_eufd(18) and (19) feeding PLT_ and CPG_EUFD_LINE). The module's EUFD
+-- page script draws entries Rts_VHF_, Rts_UHF_, Rts_FM1_, Rts_FM2_ and
+-- Rts_HF_ from its Rts parameter's first slot, showing "", "=" or "<", and
+-- Rts__VHF ... from the second slot with ">"; the EUFD marks this
+-- crewstation's radio and the other crewstation's apart (the module's
+-- manual, EUFD, Radio Transmit Select Indicator). "<" is this seat's.
+-- Devices: VHF 58, UHF 57, FM1 59, FM2 60, HF 61 (ZovikAircraft.lua;
+-- DCS-Apache-DTU tunes 58 as VHF, 59 FM1, 60 FM2, 61 HF).
+local ah64 = { "Rts_VHF_", "Rts_UHF_", "Rts_FM1_", "Rts_FM2_", "Rts_HF_" }
+local ah64Names = { "VHF", "UHF", "FM1", "FM2", "HF" }
+local ah64Devices = { 58, 57, 59, 60, 61 }
+aircraft["AH-64D_BLK_II"] = {
+  seats = "SEAT parameter: 0 pilot, 1 CPG",
+  [0] = marker(18, ah64, ah64Names, ah64Devices),
+  [1] = marker(19, ah64, ah64Names, ah64Devices),
+}
+
 -- What the README says of aircraft `name`: how its seat is known, and the
 -- selector of each seat (dashes for an aircraft without selectors).
 function M.describe(name)
@@ -64,8 +121,13 @@ function M.describe(name)
       for i, position in ipairs(s.names) do
         positions[i] = s.devices[i] and position .. " (" .. s.devices[i] .. ")" or position
       end
-      parts[#parts + 1] = string.format("seat %d: argument %d, %s", seat, s.arg,
-        table.concat(positions, "/"))
+      if s.indication then
+        parts[#parts + 1] = string.format("seat %d: EUFD indication %d, the radio marked <: %s",
+          seat, s.indication, table.concat(positions, "/"))
+      else
+        parts[#parts + 1] = string.format("seat %d: argument %d, %s", seat, s.arg,
+          table.concat(positions, "/"))
+      end
     end
   end
   return crew.seats, table.concat(parts, "; ")
@@ -80,6 +142,22 @@ function M.position(sel, value)
     return nil
   end
   return index
+end
+
+-- The position (0 for the first entry) whose entry of the indication text
+-- reads "<" and nothing more, or nil: the display off, blank, or marking
+-- none. The text is searched in place; nothing is built.
+function M.marked(sel, text)
+  if type(text) ~= "string" then return nil end
+  local needles = sel.needles
+  for i = 1, #needles do
+    local _, last = string.find(text, needles[i], 1, true)
+    if last then
+      local after = string.byte(text, last + 1)
+      if after == nil or after == 10 then return i - 1 end
+    end
+  end
+  return nil
 end
 
 -- The seat from what the game answered: the SEAT parameter's value (a
@@ -127,8 +205,9 @@ end
 -- The radio to read now in the aircraft boarded, given `default` (what the
 -- aircraft's table or a device named for every seat gives). cockpit.seat()
 -- answers as the SEAT parameter or list_cockpit_params() does;
--- cockpit.argument(arg) as the main panel's get_argument_value. Either may
--- raise: the seat is then the first, the selector unread.
+-- cockpit.argument(arg) as the main panel's get_argument_value;
+-- cockpit.indication(n) as list_indication(n). Any may raise: the seat is
+-- then the first, the selector unread.
 function Chooser:radio(default, cockpit)
   local name = self.name
   local configured = self.radios[name]
@@ -150,8 +229,14 @@ function Chooser:radio(default, cockpit)
   if sel == nil then
     return default
   end
-  local ok, value = pcall(cockpit.argument, sel.arg)
-  local position = ok and M.position(sel, value)
+  local ok, value, position
+  if sel.indication then
+    ok, value = pcall(cockpit.indication, sel.indication)
+    position = ok and M.marked(sel, value)
+  else
+    ok, value = pcall(cockpit.argument, sel.arg)
+    position = ok and M.position(sel, value)
+  end
   local device = position and sel.devices[position + 1]
   if device then
     local entry = self:entry(device)
@@ -172,8 +257,9 @@ function Chooser:radio(default, cockpit)
   if not said[key] then
     said[key] = true
     local what = position and "on " .. sel.names[position + 1] .. ", which transmits on no"
-      .. " radio the voice client can follow" or (ok and "between positions ("
-      .. tostring(value) .. ")" or "not read (" .. tostring(value) .. ")")
+      .. " radio the voice client can follow" or (not ok and "not read (" .. tostring(value) .. ")"
+      or sel.indication and "not shown (no radio marked < on the display)"
+      or "between positions (" .. tostring(value) .. ")")
     self.say("INFO", string.format("%s seat %d: transmit selector %s: keeping %s (device %d)",
       name, seat, what, keep.label, keep.device))
   end

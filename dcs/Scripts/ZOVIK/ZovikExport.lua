@@ -80,6 +80,9 @@ local function install()
   function cockpit.argument(arg)
     return GetDevice(0):get_argument_value(arg)
   end
+  function cockpit.indication(n)
+    return list_indication(n)
+  end
 
   local function send(text)
     local to = address:get(modelTime())
