@@ -88,17 +88,18 @@ aircraft["CH-47Fbl1"] = {
   [1] = selector(646, 0.05, ch47, ch47Devices),
 }
 
--- AH-64D. The seat: SEAT parameter, 0 pilot, 1 CPG. A seat chooses its
--- radio with the RTS rocker, and the choice shows only on its own EUFD:
--- indication list 18 is the pilot's, 19 the CPG's (DCS-BIOS AH-64D.lua,
--- parse_eufd(18) and (19) feeding PLT_ and CPG_EUFD_LINE). The module's EUFD
--- page script draws entries Rts_VHF_, Rts_UHF_, Rts_FM1_, Rts_FM2_ and
+-- AH-64D. The seat: SEAT parameter, 0 pilot, 1 CPG (github.com/victrox-dev/
+-- Apache-DTU, DCS-Apache-DTU.lua, reads the pilot's displays on 0). A seat
+-- chooses its radio with the RTS rocker, and the choice shows only on its
+-- own EUFD: indication list 18 is the pilot's, 19 the CPG's (DCS-BIOS
+-- AH-64D.lua, parse_eufd(18) and (19) feeding PLT_ and CPG_EUFD_LINE). The
+-- module's EUFD page script (Displays/EUFD, in a public copy) draws entries Rts_VHF_, Rts_UHF_, Rts_FM1_, Rts_FM2_ and
 -- Rts_HF_ from its Rts parameter's first slot, showing "", "=" or "<", and
 -- Rts__VHF ... from the second slot with ">"; the EUFD marks this
 -- crewstation's radio and the other crewstation's apart (the module's
 -- manual, EUFD, Radio Transmit Select Indicator). "<" is this seat's.
 -- Devices: VHF 58, UHF 57, FM1 59, FM2 60, HF 61 (ZovikAircraft.lua;
--- DCS-Apache-DTU tunes 58 as VHF, 59 FM1, 60 FM2, 61 HF).
+-- DCS-Apache-DTU checks each preset against the same devices).
 local ah64 = { "Rts_VHF_", "Rts_UHF_", "Rts_FM1_", "Rts_FM2_", "Rts_HF_" }
 local ah64Names = { "VHF", "UHF", "FM1", "FM2", "HF" }
 local ah64Devices = { 58, 57, 59, 60, 61 }
