@@ -29,14 +29,14 @@ local function selector(arg, step, names, devices)
 end
 
 -- A seat whose choice shows only on a display: the radio whose entry of
--- indication list `indication` reads "<". Each entry is searched for as
--- the whole line after its name, built here once so a read builds nothing.
+-- indication list `indication` reads "<". The entries' names are kept as
+-- byte codes, so a read compares them in place and builds nothing.
 local function marker(indication, entries, names, devices)
-  local needles = {}
+  local codes = {}
   for i, entry in ipairs(entries) do
-    needles[i] = "\n" .. entry .. "\n<"
+    codes[i] = { string.byte(entry, 1, -1) }
   end
-  return { indication = indication, entries = entries, needles = needles, names = names,
+  return { indication = indication, entries = entries, codes = codes, names = names,
     devices = devices }
 end
 
@@ -145,20 +145,35 @@ function M.position(sel, value)
   return index
 end
 
+-- Whether the line of `text` that ends at `last` is the name `codes`.
+local function lineIs(text, last, codes)
+  local first = last - #codes + 1
+  if first < 1 or (first > 1 and string.byte(text, first - 1) ~= 10) then return false end
+  for k = 1, #codes do
+    if string.byte(text, first + k - 1) ~= codes[k] then return false end
+  end
+  return true
+end
+
 -- The position (0 for the first entry) whose entry of the indication text
 -- reads "<" and nothing more, or nil: the display off, blank, or marking
--- none. The text is searched in place; nothing is built.
+-- none. The search goes from "<" to "<", a character the display holds
+-- rarely, and looks at the name line above each: a search for the names
+-- would stop at every line of a display that holds hundreds.
 function M.marked(sel, text)
   if type(text) ~= "string" then return nil end
-  local needles = sel.needles
-  for i = 1, #needles do
-    local _, last = string.find(text, needles[i], 1, true)
-    if last then
-      local after = string.byte(text, last + 1)
-      if after == nil or after == 10 then return i - 1 end
+  local codes, from = sel.codes, 1
+  while true do
+    local at = string.find(text, "<", from, true)
+    if not at then return nil end
+    local after = string.byte(text, at + 1)
+    if at > 2 and string.byte(text, at - 1) == 10 and (after == nil or after == 10) then
+      for i = 1, #codes do
+        if lineIs(text, at - 2, codes[i]) then return i - 1 end
+      end
     end
+    from = at + 1
   end
-  return nil
 end
 
 -- The seat from what the game answered: the SEAT parameter's value (a
