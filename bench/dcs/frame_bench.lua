@@ -40,8 +40,14 @@ local function use(set)
   for _, name in ipairs(CALLBACKS) do _G[name] = set[name] end
 end
 
-game.aircraft = "F-16C_50"
-game.devices[36] = { hz = 251000192, on = true }
+-- The Mi-24P's operator: every read also asks the SEAT parameter and reads
+-- his transmit selector (argument 659, on the R-828, device 51).
+game.aircraft, game.seat = "Mi-24P", 1
+game:offerSeat("handle")
+game.arguments[455], game.arguments[659] = 0, 0.6
+game.devices[51] = { hz = 40000192, on = true }
+game.devices[49] = { hz = 127000000, on = true }
+local radio = game.devices[51]
 game:start()
 game:run(2)
 
@@ -86,17 +92,20 @@ row("G1 Frame between radio reads, time added per frame (200,000 frames a sample
 -- Every frame a read: 0.05 s of model time a frame, so each frame asks the
 -- aircraft and reads its radio; every 40th resends.
 readsBefore = game.reads
+local selectorReadsBefore = game.argumentReads
 base, with, added = paired(20000, 0.05)
 assert(game.reads - readsBefore >= pairsCount * 20000 * 0.99, "frames without a read")
-row("G2 Frame that reads the radio, time added per frame (20,000 frames a sample; 1 in 40 also"
-  .. " sends)",
+assert(game.argumentReads - selectorReadsBefore >= pairsCount * 20000 * 0.99,
+  "frames without a selector read")
+row("G2 Frame that reads the radio, time added per frame (20,000 frames a sample; the seat and"
+  .. " the transmit selector read too; 1 in 40 also sends)",
   "with ZOVIK: " .. spread(with) .. " µs", "another tool alone: " .. spread(base) .. " µs",
   "+" .. spread(added) .. " µs", "≤ 20 µs", median(added) <= 20)
 use(withZovik)
 
 -- A minute of model time at 60 frames a second, the radio steady.
 receiver:discard()
-game.devices[36].hz = 305000000
+radio.hz = 45000000
 game:run(0.5)
 receiver:take()
 local sendsBefore = #game.sends
@@ -113,7 +122,7 @@ local latencies = {}
 for i = 1, 400 do
   game:run(math.random(1, 30) / 60)
   local sendsAt, turnedAt = #game.sends, game.time
-  game.devices[36].hz = i % 2 == 1 and 251500000 or 251000000
+  radio.hz = i % 2 == 1 and 40500000 or 40000000
   latencies[i] = game:untilSent(turnedAt, 1) or math.huge
 end
 local worst = math.max(unpack(latencies))
@@ -121,18 +130,24 @@ row("G4 Knob turn → datagram sent, model time (400 turns at random moments, 60
   string.format("median %.3f s · max %.3f s", median(latencies), worst), "—",
   string.format("max %.3f s", worst), "≤ 0.1 s", worst <= 0.1)
 
--- Changes of seat at random moments between reads, 60 frames a second,
--- between the F-16C_50 and an FA-18C_hornet whose device 36 (the F-16's radio
--- number) is a navigation receiver tuned inside the band.
+-- Changes of seat at random moments between reads, 60 frames a second: to
+-- an FA-18C_hornet whose devices 49 and 51 (the Mi-24P's radio numbers) are
+-- navigation receivers tuned inside the band, to the Mi-24P's operator seat
+-- (R-828 selected), and from it to the pilot's seat (R-863 selected).
+local mi24 = game.devices
+radio.hz = 40000000
 local seats = {
-  { "FA-18C_hornet", { [38] = { hz = 305000000 }, [36] = { hz = 133000000 } }, "305000" },
-  { "F-16C_50", game.devices, "251000" },
+  { "FA-18C_hornet", { [38] = { hz = 305000000 }, [49] = { hz = 133000000 },
+    [51] = { hz = 133000000 } }, "305000" },
+  { "Mi-24P", mi24, "40000", 1 },
+  { "Mi-24P", mi24, "127000", 0 },
 }
 local changes, wrong, sendsBefore6 = {}, 0, #game.sends
 for i = 1, 400 do
   game:run(math.random(1, 30) / 60)
-  local seat, changedAt, sendsAt = seats[(i - 1) % 2 + 1], game.time, #game.sends
+  local seat, changedAt, sendsAt = seats[(i - 1) % 3 + 1], game.time, #game.sends
   game:board(seat[1], seat[2])
+  game.seat = seat[4]
   changes[i] = game:untilSent(changedAt, 1) or math.huge
   if changes[i] < math.huge and game.sends[sendsAt + 1].text ~= seat[3] then wrong = wrong + 1 end
 end
@@ -141,7 +156,7 @@ for i = sendsBefore6 + 1, #game.sends do
 end
 worst = math.max(unpack(changes))
 row("G6 Change of seat → the new radio's datagram, model time (400 changes at random moments"
-  .. " between two aircraft, 60 frames a second)", string.format("median %.3f s · max %.3f s;"
+  .. " between an aircraft and two crew seats of another, selectors read, 60 frames a second)", string.format("median %.3f s · max %.3f s;"
   .. " datagrams from the last seat's device number: %d", median(changes), worst, wrong), "—",
   string.format("max %.3f s, %d wrong", worst, wrong), "≤ 0.1 s, none wrong",
   worst <= 0.1 and wrong == 0)

@@ -99,11 +99,14 @@ case("aircraft and their radios", function()
   eq(Aircraft.radioFor(nil), nil, "no aircraft")
 
   -- The README's table is this one: a pilot reads there what the code follows.
-  local expected = { "| aircraft | radio followed (device) |", "|---|---|" }
+  local Crew = module("ZovikCrew")
+  local expected = { "| aircraft | radio followed (device) | seat | transmit selector |",
+    "|---|---|---|---|" }
   for _, group in ipairs(Aircraft.groups()) do
     local first = group.radios[1]
-    expected[#expected + 1] = string.format("| %s | %s (%d) |", table.concat(group.names, ", "),
-      first.label, first.device)
+    local seat, selector = Crew.describe(group.names[1])
+    expected[#expected + 1] = string.format("| %s | %s (%d) | %s | %s |",
+      table.concat(group.names, ", "), first.label, first.device, seat, selector)
   end
   local wanted = table.concat(expected, "\n") .. "\n\n"
   local readme = assert(io.open(assert(readmePath, "README path"), "rb")):read("*a")

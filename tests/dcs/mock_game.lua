@@ -115,6 +115,49 @@ function M.new(options)
     return device
   end
 
+  -- The crew: the SEAT cockpit parameter (nil: the module publishes none),
+  -- how the game offers it (game:offerSeat), and the main panel's (device
+  -- 0) arguments: arg -> value, 0 when unset.
+  game.seat, game.arguments, game.argumentReads = nil, {}, 0
+  local panel = {
+    get_argument_value = function(_, arg)
+      game.argumentReads = game.argumentReads + 1
+      return game.arguments[arg] or 0
+    end,
+  }
+  local deviceOf = _G.GetDevice
+  _G.GetDevice = function(id)
+    if id == 0 and not game.getDeviceFails then return panel end
+    return deviceOf(id)
+  end
+  -- The displays' text, as list_indication(n) returns it: n -> text, ""
+  -- when unset; indicationFails makes the call raise.
+  game.indications, game.indicationReads, game.indicationFails = {}, 0, false
+  _G.list_indication = function(n)
+    game.indicationReads = game.indicationReads + 1
+    if game.indicationFails then error("list_indication unavailable") end
+    return game.indications[n] or ""
+  end
+  local seatHandle = {
+    get = function()
+      if game.seat == nil then return "" end
+      return game.seat
+    end,
+  }
+  -- how: "handle" (get_param_handle), "list" (list_cockpit_params), "both"
+  -- or "none".
+  function game:offerSeat(how)
+    _G.get_param_handle = (how == "handle" or how == "both") and function(name)
+      return name == "SEAT" and seatHandle or nil
+    end or nil
+    _G.list_cockpit_params = (how == "list" or how == "both") and function()
+      return "EJECT_SEAT:7\nHumanInfo:SEAT:5\nCDU_PAGE:\"EGI1\"\n"
+        .. (game.seat and "SEAT:" .. game.seat .. ".000000\n" or "")
+        .. "BASE_SENSOR_RADALT:0.000000\n"
+    end or nil
+  end
+  game:offerSeat("both")
+
   function game:load()
     return dofile(options.writedir .. "Scripts/ZOVIK/ZovikExport.lua")
   end

@@ -90,7 +90,11 @@ aircraft({ "SA342M", "SA342L", "SA342Mistral", "SA342Minigun" }, {
   radio(30, "UHF TRA 6031"), radio(27, "FM TRC 9600") })
 -- SRS F4.lua
 aircraft({ "F-4E-45MC" }, { radio(3, "UHF AN/ARC-164") })
--- SRS CH47F.lua
+-- SRS CH47F.lua. The public lists of this module's devices disagree and
+-- its own devices.lua is in no public copy we found: DCS-BIOS CH-47F.lua
+-- numbers ARC_164 47, ARC_186 48, ARC_201 49, ARC_220 50; Helios (Aircraft
+-- CH-47F Plugin/Interfaces/Devices.cs, which adds MFD_KEYS and FPM before
+-- them) 49 to 52. Until the module's own list settles it, these are kept.
 aircraft({ "CH-47Fbl1" }, {
   radio(50, "UHF AN/ARC-164"), radio(51, "VHF AN/ARC-186"), radio(52, "FM1 AN/ARC-201D"),
   radio(53, "HF AN/ARC-220") })
@@ -127,15 +131,17 @@ aircraft({ "Christen Eagle II" }, { radio(5, "KY-197A") })
 aircraft({ "F4U-1D", "F4U-1D_CW" }, { radio(8, "AN/ARC-5") })
 
 -- The radio to follow in aircraft `name`: { device, label, spacing } or nil.
--- overrides: a map from aircraft name to device id (ZovikConfig.lua); a
--- device of the table keeps its label and spacing, any other has neither.
+-- overrides: a map from aircraft name to device id (ZovikConfig.lua), or to
+-- a list of them by seat; a device of the table keeps its label and
+-- spacing, any other has neither.
 function M.radioFor(name, overrides)
   if type(name) ~= "string" then
     return nil
   end
   local list = radios[name]
   local wanted = overrides and overrides[name]
-  if wanted == nil then
+  -- A list names a device by seat: ZovikCrew picks from it.
+  if type(wanted) ~= "number" then
     return list and list[1]
   end
   for _, entry in ipairs(list or {}) do

@@ -17,6 +17,9 @@ return {
   -- radio its cockpit numbers first); add a line to follow another device:
   --   ["F-16C_50"] = 38,       -- the VHF radio (COM2) instead of COM1 UHF
   --   ["FA-18C_hornet"] = 39,  -- COMM2 instead of COMM1
+  -- A named device wins over the transmit selectors. A list names one by
+  -- seat, first seat first; false leaves a seat to its selector:
+  --   ["Mi-24P"] = { false, 51 },  -- the operator on the R-828
   radios = {
   },
 }

@@ -35,7 +35,7 @@ local function install()
   local dir = require("lfs").writedir():gsub("[/\\]?$", "/Scripts/ZOVIK/", 1)
   local Radio, Aircraft = dofile(dir .. "ZovikRadio.lua"), dofile(dir .. "ZovikAircraft.lua")
   local Settings, Address = dofile(dir .. "ZovikSettings.lua"), dofile(dir .. "ZovikAddress.lua")
-  local Follower = dofile(dir .. "ZovikFollower.lua")
+  local Follower, Crew = dofile(dir .. "ZovikFollower.lua"), dofile(dir .. "ZovikCrew.lua")
 
   -- The game's LuaSocket lives in its own folder, under its working directory.
   if not package.path:find(".\\LuaSocket\\?.lua", 1, true) then
@@ -64,6 +64,24 @@ local function install()
     local told, on = pcall(isOn, device)
     if told and on == false then return nil end
     return device:get_frequency()
+  end
+
+  -- The seat: the SEAT cockpit parameter where the game offers a handle on
+  -- it, else the text of all parameters, which ZovikCrew reads.
+  function cockpit.seat()
+    local handleOf = rawget(_G, "get_param_handle")
+    if handleOf then
+      local handle = handleOf("SEAT")
+      if handle then return handle:get() end
+    end
+    local list = rawget(_G, "list_cockpit_params")
+    return list and list()
+  end
+  function cockpit.argument(arg)
+    return GetDevice(0):get_argument_value(arg)
+  end
+  function cockpit.indication(n)
+    return list_indication(n)
   end
 
   local function send(text)
@@ -97,7 +115,7 @@ local function install()
     udp:settimeout(0)
     address = Address.new(settings.host, socket.dns.toip, writeLog)
     address:get(modelTime()) -- a slow look-up falls in the mission's loading
-    follower = Follower.new(settings, Aircraft, Radio, writeLog)
+    follower = Follower.new(settings, Aircraft, Radio, writeLog, Crew)
   end
 
   for name, work in pairs({ LuaExportStart = start, LuaExportAfterNextFrame = poll,

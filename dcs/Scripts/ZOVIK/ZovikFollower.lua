@@ -17,9 +17,11 @@ Follower.__index = Follower
 
 -- settings: as ZovikSettings returns them; Aircraft, Radio: the modules of
 -- the same names; say(level, message) writes a line to the game's log
--- (level "INFO" or "ERROR").
-function M.new(settings, Aircraft, Radio, say)
+-- (level "INFO" or "ERROR"); Crew (optional): ZovikCrew, for aircraft whose
+-- seats choose their radio.
+function M.new(settings, Aircraft, Radio, say, Crew)
   return setmetatable({
+    chooser = Crew and Crew.chooser(Aircraft, settings.radios, say),
     settings = settings, Aircraft = Aircraft, Radio = Radio, say = say,
     nextRead = -math.huge, -- model time from which the next read is due
     aircraft = false, -- type at the last answer (nil: no aircraft; false: none yet)
@@ -54,6 +56,7 @@ end
 function Follower:board(aircraft)
   self.aircraft, self.lastSent = aircraft, nil
   self.radio = self.Aircraft.radioFor(aircraft, self.settings.radios)
+  if self.chooser then self.chooser:board(aircraft) end
   if self.radio then
     self.say("INFO", aircraft .. ": following " .. self.radio.label .. " (device "
       .. self.radio.device .. ")")
@@ -79,6 +82,9 @@ function Follower:read(now, cockpit)
     self:board(aircraft)
   end
   local radio = self.radio
+  if aircraft ~= nil and self.chooser then
+    radio = self.chooser:radio(radio, cockpit)
+  end
   if aircraft == nil then
     return self:nothing("no aircraft", "INFO",
       "no aircraft (menu, spectator, or the pilot is dead)")

@@ -12,6 +12,20 @@ local function isInteger(value, low, high)
   return type(value) == "number" and value == math.floor(value) and value >= low and value <= high
 end
 
+-- A device for each seat, first seat first; false leaves a seat to its
+-- transmit selector.
+local function isSeatList(value)
+  if type(value) ~= "table" or next(value) == nil then return false end
+  local count = 0
+  for key, device in pairs(value) do
+    count = count + 1
+    if not (isInteger(key, 1, 16) and (device == false or isInteger(device, 0, 100000))) then
+      return false
+    end
+  end
+  return count == #value or false
+end
+
 -- Returns the settings to use and a list of problems (possibly empty).
 function M.check(value)
   local settings, problems = defaults(), {}
@@ -53,11 +67,12 @@ function M.check(value)
         reject(field, "a table such as { [\"F-16C_50\"] = 38 }")
       else
         for name, device in pairs(given) do
-          if type(name) == "string" and isInteger(device, 0, 100000) then
+          if type(name) == "string" and (isInteger(device, 0, 100000) or isSeatList(device)) then
             settings.radios[name] = device
           else
             problems[#problems + 1] = "ZovikConfig.lua: radios entry " .. tostring(name) .. " = "
-              .. tostring(device) .. " ignored (an aircraft name and a device number)"
+              .. tostring(device) .. " ignored (an aircraft name and a device number, or a list"
+              .. " of device numbers by seat such as { 52, 51 })"
           end
         end
       end
