@@ -26,6 +26,14 @@ TEST(DcsExportLine, TellsOurLineFromOthers) {
       {"dofile(lfs.writedir()..[[Scripts\\ZOVIK\\ZovikExportOld.lua]])", false},
       {kOther + "; " + kSlashes, false},
       {"local ZovikExport = [[Scripts\\ZOVIK\\ZovikExport.lua]]", false},
+      // Our path beside another tool's dofile, outside its argument.
+      {"dofile(lfs.writedir()..[[Scripts\\DCS-BIOS\\BIOS.lua]]) -- before "
+       "Scripts\\ZOVIK\\ZovikExport.lua",
+       false},
+      {kOther + " --[[ Scripts\\ZOVIK\\ZovikExport.lua ]]", false},
+      {kOther + " local s = 'Scripts/ZOVIK/ZovikExport.lua'", false},
+      {"print('dofile') local s = [[Scripts\\ZOVIK\\ZovikExport.lua]]", false},
+      {"dofile 'Scripts/ZOVIK/ZovikExport.lua'", true},
   };
   for (const auto& c : cases) EXPECT_EQ(IsZovikExportLine(c.line), c.ours) << c.line;
 }
@@ -64,6 +72,15 @@ TEST(DcsExportLine, UninstallGivesBackWhatInstallFound) {
     EXPECT_EQ(uninstalled.bytes, c.before) << c.what;
     EXPECT_EQ(uninstalled.zovikLinesRemoved, 1) << c.what;
   }
+}
+
+TEST(DcsExportLine, UninstallKeepsLinesThatOnlyMentionOurPath) {
+  const std::string bios =
+      "dofile(lfs.writedir()..[[Scripts\\DCS-BIOS\\BIOS.lua]]) -- before "
+      "Scripts\\ZOVIK\\ZovikExport.lua\r\n";
+  const ExportScriptEdit edit = WithoutZovikLines(bios + kLine + "\r\n");
+  EXPECT_EQ(edit.bytes, bios);
+  EXPECT_EQ(edit.zovikLinesRemoved, 1);
 }
 
 TEST(DcsExportLine, KeepsOneZovikLineWhereItRuns) {

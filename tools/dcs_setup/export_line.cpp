@@ -124,11 +124,29 @@ std::string LineOf(size_t index) {
 }  // namespace
 
 bool IsZovikExportLine(std::string_view line) {
-  const std::string text = Normalized(line);
-  const size_t dofile = text.find("dofile");
-  return dofile != std::string::npos && text.find("dofile", dofile + 1) == std::string::npos &&
-         text.rfind("--", dofile) == std::string::npos &&
-         text.find("scripts/zovik/zovikexport.lua", dofile) != std::string::npos;
+  // Only the strings dofile is given name what it loads: our path in a
+  // comment, or in a string elsewhere on the line, is another tool's text.
+  const std::vector<LuaToken> tokens = LuaTokensOf(line);
+  size_t dofiles = 0;
+  std::string argument;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i].kind != LuaToken::Kind::kWord || tokens[i].text != "dofile") continue;
+    if (++dofiles > 1) return false;
+    size_t at = i + 1;
+    if (at < tokens.size() && tokens[at].kind == LuaToken::Kind::kString) {
+      argument = tokens[at].text;
+      continue;
+    }
+    if (at == tokens.size() || tokens[at].text != "(") return false;
+    for (int depth = 0; at < tokens.size(); ++at) {
+      if (tokens[at].kind == LuaToken::Kind::kString) argument += tokens[at].text;
+      if (tokens[at].kind != LuaToken::Kind::kSymbol) continue;
+      depth += tokens[at].text == "(" ? 1 : tokens[at].text == ")" ? -1 : 0;
+      if (depth == 0) break;
+    }
+  }
+  return dofiles == 1 && Normalized(argument).find("scripts/zovik/zovikexport.lua") !=
+                             std::string::npos;
 }
 
 bool IsUtf16(std::string_view bytes) {

@@ -27,3 +27,11 @@ struct LuaLinesShape {
 
 // `lines` without their line ends.
 LuaLinesShape ScanLuaLines(std::span<const std::string_view> lines);
+
+// The tokens of one line's code, read from where its code starts; comments
+// are skipped, and the line ends inside a string or comment it leaves open.
+struct LuaToken {
+  enum class Kind { kWord, kString, kSymbol, kNumber } kind;
+  std::string_view text;  // a string's contents, without its quotes or brackets
+};
+std::vector<LuaToken> LuaTokensOf(std::string_view code);
