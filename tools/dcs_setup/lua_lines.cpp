@@ -84,6 +84,8 @@ class Scanner {
     }
   }
 
+  int depth() const { return depth_; }
+
   void Finish(LuaLinesShape* shape) const {
     if (open_ == Open::kLongComment || open_ == Open::kLongString) {
       shape->unclosedFrom = openedOn_;
@@ -147,7 +149,10 @@ class Scanner {
 LuaLinesShape ScanLuaLines(std::span<const std::string_view> lines) {
   LuaLinesShape shape;
   Scanner scanner;
-  for (size_t i = 0; i < lines.size(); ++i) scanner.Line(lines[i], i, &shape);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    scanner.Line(lines[i], i, &shape);
+    shape.depthAfter.push_back(scanner.depth());
+  }
   scanner.Finish(&shape);
   return shape;
 }

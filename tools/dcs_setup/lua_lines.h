@@ -21,6 +21,9 @@ struct LuaLinesShape {
   // True when that return is the first token of a line that starts in code,
   // so that a line put just before it runs.
   bool returnStartsLine = false;
+  // Per line, how many blocks are open at its end: 0 where the chunk's top
+  // level resumes.
+  std::vector<int> depthAfter;
   // The line where a long comment or long string opens that is never closed.
   std::optional<size_t> unclosedFrom;
 };
