@@ -139,6 +139,33 @@ TEST_F(DcsSetupLock, AFailedReplacementLeavesExportLuaWhole) {
   }
 }
 
+BOOL WINAPI FailingMoveToExportLua(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (std::wstring_view(to).ends_with(L"\\Export.lua")) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+// Neither put back nor replaced: the old bytes stay under a name the message
+// gives, beside an earlier such file, which is never overwritten.
+TEST_F(DcsSetupLock, ExportLuaThatCannotBePutBackStaysAsideAndIsNamed) {
+  Write(scripts_ / "Export.lua.zovik-replaced", "-- an earlier run's\r\n");
+  g_replaceError = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+  g_replaceFile = &FailingReplace;
+  g_moveFile = &FailingMoveToExportLua;
+  const FolderResult result = Install();
+  g_replaceFile = &ReplaceFileW;
+  g_moveFile = &MoveFileExW;
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find("Export.lua.zovik-replaced-2: rename that file back"),
+            std::string::npos)
+      << result.message;
+  EXPECT_EQ(ReadFileBytes(scripts_ / "Export.lua.zovik-replaced-2"), kOther);
+  EXPECT_EQ(ReadFileBytes(scripts_ / "Export.lua.zovik-replaced"), "-- an earlier run's\r\n");
+  EXPECT_FALSE(std::filesystem::exists(scripts_ / "Export.lua.zovik-new"));
+}
+
 BOOL WINAPI FailingMoveToSecond(LPCWSTR from, LPCWSTR to, DWORD flags) {
   if (std::wstring_view(to).ends_with(L"second.lua")) {
     SetLastError(ERROR_ACCESS_DENIED);

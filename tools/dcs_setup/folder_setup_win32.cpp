@@ -41,6 +41,13 @@ FolderResult Failed(std::string_view verb, const std::wstring& path, const std::
           std::string(verb) + " " + Utf8(path) + ": " + why + "; " + std::string(consequence)};
 }
 
+// A final path as the pilot knows it, without its \\?\ prefix.
+std::string Shown(std::wstring_view path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Utf8(path.substr(8));
+  if (path.starts_with(L"\\\\?\\")) return Utf8(path.substr(4));
+  return Utf8(path);
+}
+
 bool SameName(std::wstring_view a, std::wstring_view b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -257,9 +264,9 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
   } else if (!plan.exportLua) {
     return std::nullopt;
   } else if (read.bytes) {
-    const std::wstring aside = read.path + L".zovik-replaced";
+    std::wstring aside = read.path + L".zovik-replaced";
     ReplacedHolds holds = ReplacedHolds::kOld;
-    error = ReplaceKeepingAttributes(read.path, staged.exportLua, read.attributes, aside, &holds);
+    error = ReplaceKeepingAttributes(read.path, staged.exportLua, read.attributes, &aside, &holds);
     if (error == 0) return std::nullopt;
     const std::string why = WhyNotWritable(error);
     if (holds == ReplacedHolds::kOld) {
@@ -268,10 +275,10 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
     }
     if (holds == ReplacedHolds::kNew) {
       return Failed("cannot replace", at.exportFile, why,
-                    "it holds the new lines, and what it held before is in " + Utf8(aside));
+                    "it holds the new lines, and what it held before is in " + Shown(aside));
     }
     return Failed("cannot replace", at.exportFile, why,
-                  "what it held is now only in " + Utf8(aside) +
+                  "what it held is now only in " + Shown(aside) +
                       ": rename that file back to Export.lua, then run this again");
   } else {
     error = MoveOver(staged.exportLua, at.exportFile, false);

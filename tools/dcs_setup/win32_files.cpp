@@ -134,12 +134,15 @@ DWORD MoveOver(const std::wstring& temporary, const std::wstring& path, bool rep
 }
 
 DWORD ReplaceKeepingAttributes(const std::wstring& path, const std::wstring& temporary,
-                               DWORD attributes, const std::wstring& aside,
-                               ReplacedHolds* holds) {
+                               DWORD attributes, std::wstring* aside, ReplacedHolds* holds) {
   *holds = ReplacedHolds::kOld;
-  // Left by an earlier run that was stopped: ours, and ReplaceFileW wants the name free.
-  DeleteOurFile(aside);
-  if (!g_replaceFile(path.c_str(), temporary.c_str(), aside.c_str(),
+  // ReplaceFileW wants the name free, and one left by an earlier run may be
+  // the only copy of a pilot's file: the first free name is taken.
+  const std::wstring base = *aside;
+  for (int n = 2; GetFileAttributesW(aside->c_str()) != INVALID_FILE_ATTRIBUTES; ++n) {
+    *aside = base + L"-" + std::to_wstring(n);
+  }
+  if (!g_replaceFile(path.c_str(), temporary.c_str(), aside->c_str(),
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD error = GetLastError();
     // 1175, and 1176 given a backup name, leave both files under their own
@@ -147,19 +150,19 @@ DWORD ReplaceKeepingAttributes(const std::wstring& path, const std::wstring& tem
     // the code says, the names on disk decide what is put back.
     const bool pathGone =
         GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && IsMissing(GetLastError());
-    if (pathGone && !MoveFileExW(aside.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (pathGone && !g_moveFile(aside->c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
       // The old bytes stay aside; the new ones are better under the name
       // than nothing.
-      *holds = MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)
+      *holds = g_moveFile(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)
                    ? ReplacedHolds::kNew
                    : ReplacedHolds::kOnlyAside;
     }
     DeleteFileW(temporary.c_str());
-    if (*holds == ReplacedHolds::kOld) DeleteFileW(aside.c_str());
+    if (*holds == ReplacedHolds::kOld) DeleteFileW(aside->c_str());
     return error;
   }
   *holds = ReplacedHolds::kNew;
-  DeleteFileW(aside.c_str());
+  DeleteFileW(aside->c_str());
   // Windows carries the attributes over itself; Wine does not.
   const DWORD now = GetFileAttributesW(path.c_str());
   const DWORD wanted = attributes & kSettableAttributes;

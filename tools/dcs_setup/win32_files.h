@@ -52,11 +52,11 @@ enum class ReplacedHolds {
 
 // Replaces the file at `path` (a final path) by the temporary one, keeping
 // its attributes and, on Windows, its security and its links. The old file
-// passes through `aside` (beside it): whatever fails, `path` ends holding the
-// old bytes or the new ones, and no temporary file is left.
+// passes through *aside (a name beside it, numbered when taken; the one used
+// is left there): whatever fails, `path` ends holding the old bytes or the
+// new ones unless *holds says otherwise, and no temporary file is left.
 DWORD ReplaceKeepingAttributes(const std::wstring& path, const std::wstring& temporary,
-                               DWORD attributes, const std::wstring& aside,
-                               ReplacedHolds* holds);
+                               DWORD attributes, std::wstring* aside, ReplacedHolds* holds);
 // Deletes a file of ours, read-only or not; a missing one is no error.
 DWORD DeleteOurFile(const std::wstring& path);
 
