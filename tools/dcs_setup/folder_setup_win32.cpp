@@ -311,13 +311,17 @@ class ZovikSwap {
   }
   void Placed(const std::wstring& destination) { placed_.push_back(destination); }
 
-  void PutBack() {
+  // False when a file could not be put back: it stays aside, never deleted.
+  bool PutBack() {
+    bool whole = true;
     for (const std::wstring& file : placed_) DeleteFileW(file.c_str());
     for (const auto& [aside, destination] : asides_) {
-      MoveFileExW(aside.c_str(), destination.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      whole = MoveFileExW(aside.c_str(), destination.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+              whole;
     }
     asides_.clear();
+    return whole;
   }
 
  private:
@@ -331,8 +335,10 @@ Step CommitZovik(const ScriptsFolder& at, const FolderPlan& plan, const Staged& 
                  std::string_view consequence) {
   ZovikSwap swap;
   const auto failed = [&](std::string_view verb, const std::wstring& path, DWORD error) {
-    swap.PutBack();
-    return Failed(verb, path, SystemMessage(error), consequence);
+    if (swap.PutBack()) return Failed(verb, path, SystemMessage(error), consequence);
+    return Failed(verb, path, SystemMessage(error),
+                  "nor could Scripts\\ZOVIK be given back whole (its old files end in "
+                  ".zovik-old): run this again");
   };
   for (const auto& [temporary, destination] : staged.files) {
     DWORD error = swap.SetAside(destination);
