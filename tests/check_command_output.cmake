@@ -1,6 +1,7 @@
 # Runs a command and passes only when it exits with 0 and its output matches
 # PATTERN: ctest's PASS_REGULAR_EXPRESSION alone ignores the exit status.
-#   cmake -DPATTERN=REGEX -P check_command_output.cmake -- PROGRAM [ARGS...]
+#   cmake -DPATTERN=REGEX [-DSTDOUT_ONLY=ON] -P check_command_output.cmake -- PROGRAM [ARGS...]
+# With STDOUT_ONLY, the pattern must be found on standard output alone.
 set(command)
 set(collecting FALSE)
 math(EXPR last "${CMAKE_ARGC} - 1")
@@ -15,8 +16,14 @@ if(NOT command OR NOT DEFINED PATTERN)
   message(FATAL_ERROR "usage: cmake -DPATTERN=REGEX -P check_command_output.cmake -- PROGRAM [ARGS...]")
 endif()
 
-execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-message("${output}")
+if(STDOUT_ONLY)
+  execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE output
+                  ERROR_VARIABLE errors)
+  message("${output}${errors}")
+else()
+  execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  message("${output}")
+endif()
 if(NOT status STREQUAL "0")
   message(FATAL_ERROR "exit status ${status}")
 endif()

@@ -26,6 +26,14 @@ TEST(DcsExportLine, TellsOurLineFromOthers) {
       {"dofile(lfs.writedir()..[[Scripts\\ZOVIK\\ZovikExportOld.lua]])", false},
       {kOther + "; " + kSlashes, false},
       {"local ZovikExport = [[Scripts\\ZOVIK\\ZovikExport.lua]]", false},
+      // Our path beside another tool's dofile, outside its argument.
+      {"dofile(lfs.writedir()..[[Scripts\\DCS-BIOS\\BIOS.lua]]) -- before "
+       "Scripts\\ZOVIK\\ZovikExport.lua",
+       false},
+      {kOther + " --[[ Scripts\\ZOVIK\\ZovikExport.lua ]]", false},
+      {kOther + " local s = 'Scripts/ZOVIK/ZovikExport.lua'", false},
+      {"print('dofile') local s = [[Scripts\\ZOVIK\\ZovikExport.lua]]", false},
+      {"dofile 'Scripts/ZOVIK/ZovikExport.lua'", true},
   };
   for (const auto& c : cases) EXPECT_EQ(IsZovikExportLine(c.line), c.ours) << c.line;
 }
@@ -66,6 +74,15 @@ TEST(DcsExportLine, UninstallGivesBackWhatInstallFound) {
   }
 }
 
+TEST(DcsExportLine, UninstallKeepsLinesThatOnlyMentionOurPath) {
+  const std::string bios =
+      "dofile(lfs.writedir()..[[Scripts\\DCS-BIOS\\BIOS.lua]]) -- before "
+      "Scripts\\ZOVIK\\ZovikExport.lua\r\n";
+  const ExportScriptEdit edit = WithoutZovikLines(bios + kLine + "\r\n");
+  EXPECT_EQ(edit.bytes, bios);
+  EXPECT_EQ(edit.zovikLinesRemoved, 1);
+}
+
 TEST(DcsExportLine, KeepsOneZovikLineWhereItRuns) {
   const struct {
     const char* what;
@@ -85,6 +102,41 @@ TEST(DcsExportLine, KeepsOneZovikLineWhereItRuns) {
     EXPECT_EQ(edit.bytes, c.installed) << c.what;
     EXPECT_EQ(edit.zovikLinesFound, c.found) << c.what;
     EXPECT_EQ(edit.zovikLinesRemoved, c.removed) << c.what;
+  }
+}
+
+// A plain definition below ours replaces our callbacks; one that keeps the
+// callback before it (by reading its name first) does not.
+TEST(DcsExportLine, GoesBelowCallbacksDefinedPlainlyAfterIt) {
+  const std::string start = "function LuaExportStart()\n  x = 1\nend\n";
+  const std::string chained =
+      "local before = LuaExportStart\nfunction LuaExportStart()\n  before()\nend\n";
+  const std::string frame = "LuaExportAfterNextFrame = function() end";
+  const struct {
+    const char* what;
+    std::string before, installed;
+    size_t movedBelow;
+  } cases[] = {
+      {"one definition below", kLine + "\n" + start, start + kLine + "\n", 1},
+      {"the last of two, unended", kLine + "\n" + kOther + "\n" + start + frame,
+       kOther + "\n" + start + frame + "\n" + kLine, 5},
+      {"a repeated line dropped on the way", kLine + "\n" + kSlashes + "\n" + start,
+       start + kLine + "\n", 1},
+      {"chained", kLine + "\n" + chained, kLine + "\n" + chained, 0},
+      {"above ours", start + kLine + "\n", start + kLine + "\n", 0},
+      {"inside another function", kLine + "\nfunction f()\n  " + frame + "\nend\n",
+       kLine + "\nfunction f()\n  " + frame + "\nend\n", 0},
+      {"in a comment", kLine + "\n-- " + frame + "\n", kLine + "\n-- " + frame + "\n", 0},
+      {"before a final return", kLine + "\n" + start + "return {}\n",
+       start + kLine + "\nreturn {}\n", 1},
+  };
+  for (const auto& c : cases) {
+    const ExportScriptEdit edit = WithOneZovikLine(c.before);
+    EXPECT_EQ(edit.bytes, c.installed) << c.what;
+    EXPECT_EQ(edit.movedBelow, c.movedBelow) << c.what;
+    const ExportScriptEdit again = WithOneZovikLine(edit.bytes);
+    EXPECT_EQ(again.bytes, edit.bytes) << c.what;
+    EXPECT_EQ(again.movedBelow, 0u) << c.what;
   }
 }
 

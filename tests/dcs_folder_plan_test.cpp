@@ -101,6 +101,12 @@ TEST(DcsFolderPlan, DecidesEachFolder) {
        "delete old/deep/gone.lua; rmdir old/deep old; "
        "record created ZovikExport.lua lib/ZovikRadio.lua",
        "removed 1 old file from Scripts\\ZOVIK, Scripts\\Export.lua already had the ZOVIK line"},
+      {"our line above a tool's plain LuaExportStart", SetupAction::kInstall,
+       State(kLine + kOther + "function LuaExportStart() end\r\n", kRecord,
+             {kInstalled[0], kInstalled[1], kInstalled[2]}),
+       "backup; export",
+       "moved the ZOVIK line of Scripts\\Export.lua below the export callback another tool "
+       "defines on line 2, which would otherwise replace ZOVIK's"},
       {"already set up, record included", SetupAction::kInstall,
        State(kLine, kRecord, {kInstalled[0], kInstalled[1], kInstalled[2]}), "", "already set up"},
       {"uninstall after Export.lua was created: it goes again", SetupAction::kUninstall,

@@ -11,6 +11,8 @@
 #include "tests/support/temp_directory.h"
 #include "tools/dcs_setup/export_line.h"
 #include "tools/dcs_setup/folder_setup.h"
+#include "tools/dcs_setup/install_record.h"
+#include "tools/dcs_setup/win32_files.h"
 
 namespace {
 
@@ -108,6 +110,99 @@ TEST_F(DcsSetupLock, AttributesOfExportLuaSurvive) {
   EXPECT_EQ(ReadFileBytes(exportLua_), kOther + kLine);
   EXPECT_EQ(GetFileAttributesW(exportLua_.c_str()), attributes);
   SetFileAttributesW(exportLua_.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// ReplaceFileW failing as Windows documents: 1175 and 1176 (given a backup
+// name) leave both files under their names; 1177 leaves the old file under
+// the backup name only.
+DWORD g_replaceError = 0;
+BOOL WINAPI FailingReplace(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
+  if (g_replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileW(replaced, backup);
+  SetLastError(g_replaceError);
+  return FALSE;
+}
+
+TEST_F(DcsSetupLock, AFailedReplacementLeavesExportLuaWhole) {
+  for (const DWORD error : {ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+                            ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+    std::filesystem::remove_all(scripts_ / "ZOVIK");
+    g_replaceError = error;
+    g_replaceFile = &FailingReplace;
+    const FolderResult result = Install();
+    g_replaceFile = &ReplaceFileW;
+    EXPECT_FALSE(result.ok) << error;
+    EXPECT_NE(result.message.find("it still holds what it held"), std::string::npos)
+        << result.message;
+    EXPECT_EQ(ReadFileBytes(exportLua_), kOther) << error;
+    EXPECT_FALSE(std::filesystem::exists(scripts_ / "Export.lua.zovik-new")) << error;
+    EXPECT_FALSE(std::filesystem::exists(scripts_ / "Export.lua.zovik-replaced")) << error;
+  }
+}
+
+BOOL WINAPI FailingMoveToExportLua(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (std::wstring_view(to).ends_with(L"\\Export.lua")) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+// Neither put back nor replaced: the old bytes stay under a name the message
+// gives, beside an earlier such file, which is never overwritten.
+TEST_F(DcsSetupLock, ExportLuaThatCannotBePutBackStaysAsideAndIsNamed) {
+  Write(scripts_ / "Export.lua.zovik-replaced", "-- an earlier run's\r\n");
+  g_replaceError = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+  g_replaceFile = &FailingReplace;
+  g_moveFile = &FailingMoveToExportLua;
+  const FolderResult result = Install();
+  g_replaceFile = &ReplaceFileW;
+  g_moveFile = &MoveFileExW;
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find("Export.lua.zovik-replaced-2: rename that file back"),
+            std::string::npos)
+      << result.message;
+  EXPECT_EQ(ReadFileBytes(scripts_ / "Export.lua.zovik-replaced-2"), kOther);
+  EXPECT_EQ(ReadFileBytes(scripts_ / "Export.lua.zovik-replaced"), "-- an earlier run's\r\n");
+  EXPECT_FALSE(std::filesystem::exists(scripts_ / "Export.lua.zovik-new"));
+}
+
+BOOL WINAPI FailingMoveToSecond(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (std::wstring_view(to).ends_with(L"second.lua")) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+// The second of two files cannot be replaced: the first, already in, goes
+// back to its old bytes, and a file the update would remove stays.
+TEST_F(DcsSetupLock, AnUpdateFailingPartWayLeavesTheOldSetWhole) {
+  const unsigned char oldBytes[] = "-- old", newBytes[] = "-- new";
+  const EmbeddedScript before[] = {{"ZovikExport.lua", oldBytes, sizeof oldBytes - 1},
+                                   {"lib/first.lua", oldBytes, sizeof oldBytes - 1},
+                                   {"lib/second.lua", oldBytes, sizeof oldBytes - 1},
+                                   {"lib/gone.lua", oldBytes, sizeof oldBytes - 1}};
+  const EmbeddedScript after[] = {{"ZovikExport.lua", newBytes, sizeof newBytes - 1},
+                                  {"lib/first.lua", newBytes, sizeof newBytes - 1},
+                                  {"lib/second.lua", newBytes, sizeof newBytes - 1}};
+  ASSERT_TRUE(SetUpFolder(SetupAction::kInstall, dcs_.path().wstring(), before).ok);
+  const std::filesystem::path zovik = scripts_ / "ZOVIK";
+  const std::string record = ReadFileBytes(zovik / std::string(kRecordName));
+  g_moveFile = &FailingMoveToSecond;
+  const FolderResult result = SetUpFolder(SetupAction::kInstall, dcs_.path().wstring(), after);
+  g_moveFile = &MoveFileExW;
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.message.find("the update did not happen"), std::string::npos)
+      << result.message;
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(zovik)) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    const bool script = entry.path().extension() == ".lua";
+    if (script) EXPECT_EQ(ReadFileBytes(entry.path()), "-- old") << entry.path();
+  }
+  EXPECT_EQ(files, 5u);  // the four scripts and the record, nothing left aside
+  EXPECT_EQ(ReadFileBytes(zovik / std::string(kRecordName)), record);
 }
 
 }  // namespace

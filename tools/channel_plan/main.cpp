@@ -3,6 +3,7 @@
 //   zovik_channels FREQUENCY...                the name of each frequency
 //   zovik_channels --serverquery FREQUENCY...  ServerQuery commands creating them
 //   zovik_channels --plan FROM TO STEP         every name a band needs
+//   zovik_channels --help | -h | --version
 //
 // Frequencies in MHz ("251", "127.525") or kHz ("243500"); STEP in kHz.
 // Output is UTF-8: one channel name a line, then a tab and the frequencies it
@@ -13,19 +14,22 @@
 
 #include "commands/channel_frequencies.h"
 #include "commands/frequency_argument.h"
+#include "plugin_identity.h"
 #include "tools/channel_plan/channel_plan.h"
 #include "tools/channel_plan/serverquery.h"
 #include "udpserver/frequency_rule.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
+// Asked for, the usage goes to standard output and is no error.
+int Usage(FILE* to = stderr) {
+  std::fprintf(to,
                "usage: zovik_channels FREQUENCY...\n"
                "       zovik_channels --serverquery FREQUENCY...\n"
                "       zovik_channels --plan FROM TO STEP_KHZ   (e.g. --plan 225.000 399.975 25)\n"
+               "       zovik_channels --help | --version\n"
                "  FREQUENCY in MHz (251, 127.525) or kHz (243500)\n");
-  return 2;
+  return to == stdout ? 0 : 2;
 }
 
 void PrintEntry(const ChannelFrequencies& entry) {
@@ -90,6 +94,12 @@ int PrintServerQueryCommands(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string first = argv[1];
+  if (first == "--help" || first == "-h") return Usage(stdout);
+  if (first == "--version") {
+    std::printf("zovik_channels %s (%s %s)\n", ZOVIK_FILE_VERSION_TEXT, ZOVIK_NAME,
+                ZOVIK_REPORTED_VERSION);
+    return 0;
+  }
   if (first == "--plan") return PrintPlan(argc, argv);
   if (first == "--serverquery") return PrintServerQueryCommands(argc, argv);
   int status = 0;

@@ -1,5 +1,6 @@
 #include "tools/dcs_setup/export_line.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -67,6 +68,46 @@ struct ExportScript {
     }
   }
 
+  // The first and last lines of the last top-level definition of an export callback
+  // after line `from` that drops the one before it: `function LuaExportStart()`
+  // or `LuaExportStart = function`, the name not read since `from` (a tool
+  // keeping the previous callback to call it reads the name first).
+  std::optional<std::pair<size_t, size_t>> LastPlainCallback(size_t from) const {
+    static constexpr std::string_view kCallbacks[] = {
+        "LuaExportStart", "LuaExportStop", "LuaExportBeforeNextFrame",
+        "LuaExportAfterNextFrame", "LuaExportActivityNextEvent"};
+    std::vector<std::string_view> read;
+    std::optional<std::pair<size_t, size_t>> last;
+    for (size_t i = from + 1; i < lines.size() && Runs(i); ++i) {
+      const size_t code = shape.codeFrom[i];
+      if (code == kNoCode) continue;
+      const std::vector<LuaToken> tokens = LuaTokensOf(lines[i].text.substr(code));
+      const bool topLevel = shape.depthAfter[i - 1] == 0 && code == 0;
+      std::string_view defined;
+      const auto is = [&](size_t at, std::string_view text) {
+        return at < tokens.size() && tokens[at].text == text &&
+               tokens[at].kind != LuaToken::Kind::kString;
+      };
+      for (const std::string_view name : kCallbacks) {
+        if (topLevel && ((is(0, "function") && is(1, name) && is(2, "(")) ||
+                         (is(0, name) && is(1, "=") && is(2, "function")))) {
+          defined = name;
+        }
+      }
+      for (size_t t = 0; t < tokens.size(); ++t) {
+        const bool header = !defined.empty() && t < 2;
+        if (tokens[t].kind == LuaToken::Kind::kWord && !header) read.push_back(tokens[t].text);
+      }
+      if (defined.empty() || std::find(read.begin(), read.end(), defined) != read.end()) continue;
+      size_t end = i;
+      while (end < lines.size() && shape.depthAfter[end] != 0) ++end;
+      if (end == lines.size()) break;
+      last = {i, end};
+      i = end;
+    }
+    return last;
+  }
+
   // Lines after the final return never run.
   bool Runs(size_t line) const { return !shape.returnLine || line <= *shape.returnLine; }
 
@@ -101,6 +142,14 @@ struct ExportScript {
     }
     // A last line without an end was added after the line end it needs.
     const bool droppedUnendedLast = !lines.empty() && drop.back() && lines.back().end.empty();
+    if (before == lines.size()) {
+      // After the last line, which is not ours: ended as it was ended.
+      const bool unended = lines.back().end.empty();
+      if (unended) out += NewlineStyle();
+      out += kZovikExportLine;
+      if (!unended) out += NewlineStyle();
+      return;
+    }
     if (droppedUnendedLast && written > 0) out.resize(out.size() - lastEnd);
   }
 };
@@ -124,11 +173,29 @@ std::string LineOf(size_t index) {
 }  // namespace
 
 bool IsZovikExportLine(std::string_view line) {
-  const std::string text = Normalized(line);
-  const size_t dofile = text.find("dofile");
-  return dofile != std::string::npos && text.find("dofile", dofile + 1) == std::string::npos &&
-         text.rfind("--", dofile) == std::string::npos &&
-         text.find("scripts/zovik/zovikexport.lua", dofile) != std::string::npos;
+  // Only the strings dofile is given name what it loads: our path in a
+  // comment, or in a string elsewhere on the line, is another tool's text.
+  const std::vector<LuaToken> tokens = LuaTokensOf(line);
+  size_t dofiles = 0;
+  std::string argument;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i].kind != LuaToken::Kind::kWord || tokens[i].text != "dofile") continue;
+    if (++dofiles > 1) return false;
+    size_t at = i + 1;
+    if (at < tokens.size() && tokens[at].kind == LuaToken::Kind::kString) {
+      argument = tokens[at].text;
+      continue;
+    }
+    if (at == tokens.size() || tokens[at].text != "(") return false;
+    for (int depth = 0; at < tokens.size(); ++at) {
+      if (tokens[at].kind == LuaToken::Kind::kString) argument += tokens[at].text;
+      if (tokens[at].kind != LuaToken::Kind::kSymbol) continue;
+      depth += tokens[at].text == "(" ? 1 : tokens[at].text == ")" ? -1 : 0;
+      if (depth == 0) break;
+    }
+  }
+  return dofiles == 1 && Normalized(argument).find("scripts/zovik/zovikexport.lua") !=
+                             std::string::npos;
 }
 
 bool IsUtf16(std::string_view bytes) {
@@ -151,7 +218,16 @@ ExportScriptEdit WithOneZovikLine(std::string_view current) {
     }
   }
   if (edit.zovikLinesFound > 0) {
-    script.Rebuild(drop, std::nullopt, &edit);
+    size_t kept = 0;
+    while (!script.ours[kept] || drop[kept]) ++kept;
+    const std::optional<std::pair<size_t, size_t>> below = script.LastPlainCallback(kept);
+    if (below) {
+      drop[kept] = true;
+      edit.movedBelow = below->first + 1 - static_cast<size_t>(std::count(
+                                               drop.begin(), drop.begin() + below->first, true));
+    }
+    script.Rebuild(drop, below ? std::optional<size_t>(below->second + 1) : std::nullopt, &edit);
+    edit.returnLine = 0;
     return edit;
   }
   const LuaLinesShape& shape = script.shape;

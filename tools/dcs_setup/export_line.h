@@ -33,6 +33,9 @@ struct ExportScriptEdit {
   bool added = false;         // our line was added
   size_t returnLine = 0;      // when added just before the file's final return:
                               // that return's line (from 1) in the new file
+  size_t movedBelow = 0;      // when ours was moved below another tool's definition
+                              // of an export callback: that definition's first line
+                              // (from 1) in the new file
   std::string refusal;        // why the file cannot be edited; `bytes` is then empty
 };
 

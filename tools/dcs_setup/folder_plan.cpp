@@ -67,6 +67,11 @@ std::string ExportLineDone(const std::optional<std::string>& before, const Expor
   if (!before) return "created " + shown + " with the ZOVIK line";
   const std::string beforeReturn =
       edit.returnLine > 0 ? " before its return on line " + std::to_string(edit.returnLine) : "";
+  if (edit.movedBelow > 0) {
+    return "moved the ZOVIK line of " + shown + " below the export callback another tool " +
+           "defines on line " + std::to_string(edit.movedBelow) +
+           ", which would otherwise replace ZOVIK's";
+  }
   if (edit.added && edit.zovikLinesRemoved > 0) {
     return "moved the ZOVIK line of " + shown + beforeReturn + ", where it runs";
   }

@@ -14,8 +14,8 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr std::string_view kNothingChanged = "nothing was changed in this folder";
-constexpr std::string_view kNotLoadedYet =
-    "Scripts\\ZOVIK may be incomplete and the game does not load it yet: run this again";
+constexpr std::string_view kNotUpdated =
+    "Scripts\\ZOVIK holds what it held before, so the update did not happen: run this again";
 constexpr std::string_view kNotLoaded =
     "the scripts are in Scripts\\ZOVIK, but the game will not load them: run this again";
 
@@ -39,6 +39,13 @@ FolderResult Failed(std::string_view verb, const std::wstring& path, const std::
                     std::string_view consequence) {
   return {false,
           std::string(verb) + " " + Utf8(path) + ": " + why + "; " + std::string(consequence)};
+}
+
+// A final path as the pilot knows it, without its \\?\ prefix.
+std::string Shown(std::wstring_view path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Utf8(path.substr(8));
+  if (path.starts_with(L"\\\\?\\")) return Utf8(path.substr(4));
+  return Utf8(path);
 }
 
 bool SameName(std::wstring_view a, std::wstring_view b) {
@@ -257,7 +264,22 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
   } else if (!plan.exportLua) {
     return std::nullopt;
   } else if (read.bytes) {
-    error = ReplaceKeepingAttributes(read.path, staged.exportLua, read.attributes);
+    std::wstring aside = read.path + L".zovik-replaced";
+    ReplacedHolds holds = ReplacedHolds::kOld;
+    error = ReplaceKeepingAttributes(read.path, staged.exportLua, read.attributes, &aside, &holds);
+    if (error == 0) return std::nullopt;
+    const std::string why = WhyNotWritable(error);
+    if (holds == ReplacedHolds::kOld) {
+      return Failed("cannot write", at.exportFile, why,
+                    "it still holds what it held; " + std::string(consequence));
+    }
+    if (holds == ReplacedHolds::kNew) {
+      return Failed("cannot replace", at.exportFile, why,
+                    "it holds the new lines, and what it held before is in " + Shown(aside));
+    }
+    return Failed("cannot replace", at.exportFile, why,
+                  "what it held is now only in " + Shown(aside) +
+                      ": rename that file back to Export.lua, then run this again");
   } else {
     error = MoveOver(staged.exportLua, at.exportFile, false);
   }
@@ -265,20 +287,68 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
   return Failed("cannot write", at.exportFile, WhyNotWritable(error), consequence);
 }
 
+// The files of Scripts\ZOVIK an update replaces or removes, each moved
+// aside until the whole set is in: a failure part-way puts the old set back,
+// so that the game never loads old modules beside new ones.
+class ZovikSwap {
+ public:
+  ~ZovikSwap() {
+    for (const auto& [aside, destination] : asides_) DeleteFileW(aside.c_str());
+  }
+
+  // Moves an existing file at `destination` aside; 0 or the error.
+  DWORD SetAside(const std::wstring& destination) {
+    // Ours alone carry these names: a read-only flag does not keep them.
+    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::wstring aside = destination + L".zovik-old";
+    if (g_moveFile(destination.c_str(), aside.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      asides_.emplace_back(aside, destination);
+      return 0;
+    }
+    const DWORD error = GetLastError();
+    return IsMissing(error) ? 0 : error;
+  }
+  void Placed(const std::wstring& destination) { placed_.push_back(destination); }
+
+  // False when a file could not be put back: it stays aside, never deleted.
+  bool PutBack() {
+    bool whole = true;
+    for (const std::wstring& file : placed_) DeleteFileW(file.c_str());
+    for (const auto& [aside, destination] : asides_) {
+      whole = MoveFileExW(aside.c_str(), destination.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+              whole;
+    }
+    asides_.clear();
+    return whole;
+  }
+
+ private:
+  std::vector<std::pair<std::wstring, std::wstring>> asides_;  // aside, destination
+  std::vector<std::wstring> placed_;
+};
+
 // Our files in, old ones out, the record last: until it is written, the
 // previous record still names every file an interrupted run left behind.
 Step CommitZovik(const ScriptsFolder& at, const FolderPlan& plan, const Staged& staged,
                  std::string_view consequence) {
+  ZovikSwap swap;
+  const auto failed = [&](std::string_view verb, const std::wstring& path, DWORD error) {
+    if (swap.PutBack()) return Failed(verb, path, SystemMessage(error), consequence);
+    return Failed(verb, path, SystemMessage(error),
+                  "nor could Scripts\\ZOVIK be given back whole (its old files end in "
+                  ".zovik-old): run this again");
+  };
   for (const auto& [temporary, destination] : staged.files) {
-    // Ours alone carry these names: a read-only flag does not keep them.
-    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (const DWORD error = MoveOver(temporary, destination)) {
-      return Failed("cannot write", destination, SystemMessage(error), consequence);
-    }
+    DWORD error = swap.SetAside(destination);
+    if (error == 0) error = MoveOver(temporary, destination, false);
+    if (error != 0) return failed("cannot write", destination, error);
+    swap.Placed(destination);
   }
   for (const std::string& file : plan.deleteFiles) {
-    if (const DWORD error = DeleteOurFile(at.InZovik(file))) {
-      return Failed("cannot remove", at.InZovik(file), SystemMessage(error), consequence);
+    if (const DWORD error = swap.SetAside(at.InZovik(file))) {
+      return failed("cannot remove", at.InZovik(file), error);
     }
   }
   DWORD error = 0;
@@ -287,7 +357,7 @@ Step CommitZovik(const ScriptsFolder& at, const FolderPlan& plan, const Staged& 
   } else if (plan.deleteRecord) {
     error = DeleteOurFile(at.record);
   }
-  if (error != 0) return Failed("cannot write", at.record, SystemMessage(error), consequence);
+  if (error != 0) return failed("cannot write", at.record, error);
   for (const std::string& folder : plan.removeFolders) {
     RemoveDirectoryW(at.InZovik(folder).c_str());
   }
@@ -300,7 +370,7 @@ Step Commit(SetupAction action, const ScriptsFolder& at, const FolderPlan& plan,
             const ExportLua& read, const Staged& staged) {
   if (Step failed = CommitBackup(at, staged)) return failed;
   if (action == SetupAction::kInstall) {
-    if (Step failed = CommitZovik(at, plan, staged, kNotLoadedYet)) return failed;
+    if (Step failed = CommitZovik(at, plan, staged, kNotUpdated)) return failed;
     return CommitExportLua(at, plan, read, staged, kNotLoaded);
   }
   if (Step failed = CommitExportLua(at, plan, read, staged, kNothingChanged)) return failed;

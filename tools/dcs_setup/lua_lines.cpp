@@ -84,6 +84,8 @@ class Scanner {
     }
   }
 
+  int depth() const { return depth_; }
+
   void Finish(LuaLinesShape* shape) const {
     if (open_ == Open::kLongComment || open_ == Open::kLongString) {
       shape->unclosedFrom = openedOn_;
@@ -147,7 +149,52 @@ class Scanner {
 LuaLinesShape ScanLuaLines(std::span<const std::string_view> lines) {
   LuaLinesShape shape;
   Scanner scanner;
-  for (size_t i = 0; i < lines.size(); ++i) scanner.Line(lines[i], i, &shape);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    scanner.Line(lines[i], i, &shape);
+    shape.depthAfter.push_back(scanner.depth());
+  }
   scanner.Finish(&shape);
   return shape;
+}
+
+std::vector<LuaToken> LuaTokensOf(std::string_view code) {
+  std::vector<LuaToken> tokens;
+  size_t at = 0;
+  while (at < code.size()) {
+    const char c = code[at];
+    if (c == ' ' || c == '\t' || c == '\f' || c == '\v') {
+      ++at;
+    } else if (code.compare(at, 2, "--") == 0) {
+      const size_t level = LongBracketLevel(code, at + 2);
+      if (level == kNone) break;
+      at = LongBracketEnd(code, at + 4 + level, level);
+      if (at == kNone) break;
+    } else if (const size_t level = LongBracketLevel(code, at); level != kNone) {
+      const size_t from = at + 2 + level;
+      const size_t end = LongBracketEnd(code, from, level);
+      const size_t stop = end == kNone ? code.size() : end - level - 2;
+      tokens.push_back({LuaToken::Kind::kString, code.substr(from, stop - from)});
+      at = end == kNone ? code.size() : end;
+    } else if (c == '"' || c == '\'') {
+      bool continues = false;
+      const size_t end = ShortStringEnd(code, at + 1, c, &continues);
+      const size_t stop = end == kNone ? code.size() : end - 1;
+      tokens.push_back({LuaToken::Kind::kString, code.substr(at + 1, stop - at - 1)});
+      at = end == kNone ? code.size() : end;
+    } else if (IsWordStart(c)) {
+      size_t end = at;
+      while (end < code.size() && IsWordPart(code[end])) ++end;
+      tokens.push_back({LuaToken::Kind::kWord, code.substr(at, end - at)});
+      at = end;
+    } else if (c >= '0' && c <= '9') {
+      size_t end = at;
+      while (end < code.size() && (IsWordPart(code[end]) || code[end] == '.')) ++end;
+      tokens.push_back({LuaToken::Kind::kNumber, code.substr(at, end - at)});
+      at = end;
+    } else {
+      tokens.push_back({LuaToken::Kind::kSymbol, code.substr(at, 1)});
+      ++at;
+    }
+  }
+  return tokens;
 }

@@ -21,9 +21,20 @@ struct LuaLinesShape {
   // True when that return is the first token of a line that starts in code,
   // so that a line put just before it runs.
   bool returnStartsLine = false;
+  // Per line, how many blocks are open at its end: 0 where the chunk's top
+  // level resumes.
+  std::vector<int> depthAfter;
   // The line where a long comment or long string opens that is never closed.
   std::optional<size_t> unclosedFrom;
 };
 
 // `lines` without their line ends.
 LuaLinesShape ScanLuaLines(std::span<const std::string_view> lines);
+
+// The tokens of one line's code, read from where its code starts; comments
+// are skipped, and the line ends inside a string or comment it leaves open.
+struct LuaToken {
+  enum class Kind { kWord, kString, kSymbol, kNumber } kind;
+  std::string_view text;  // a string's contents, without its quotes or brackets
+};
+std::vector<LuaToken> LuaTokensOf(std::string_view code);

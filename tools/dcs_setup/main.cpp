@@ -2,6 +2,7 @@
 // under the pilot's Saved Games, or takes them out again.
 //
 //   zovik_dcs_setup [install|uninstall] [--saved-games DIR]
+//   zovik_dcs_setup --help | -h | --version
 //
 // Exit status: 0 when every DCS folder succeeded; 1 when one failed, or (for
 // install) when there is no DCS folder yet; 2 for a wrong command line.
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin_identity.h"
 #include "tools/dcs_setup/dcs_folders.h"
 #include "tools/dcs_setup/embedded_scripts.h"
 #include "tools/dcs_setup/folder_setup.h"
@@ -19,13 +21,15 @@
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
+// Asked for, the usage goes to standard output and is no error.
+int Usage(FILE* to = stderr) {
+  std::fprintf(to,
                "usage: zovik_dcs_setup [install|uninstall] [--saved-games DIR]\n"
                "  install (the default) sets up ZOVIK in every DCS World folder of Saved Games\n"
                "  (DCS, DCS.openbeta, ...); uninstall takes it out again and keeps your\n"
-               "  ZovikConfig.lua.\n");
-  return 2;
+               "  ZovikConfig.lua.\n"
+               "       zovik_dcs_setup --help | --version\n");
+  return to == stdout ? 0 : 2;
 }
 
 bool CarriesEntryScript() {
@@ -94,6 +98,12 @@ int Main(int argc, wchar_t** argv) {
   std::wstring savedGames;
   for (int i = 1; i < argc; ++i) {
     const std::wstring argument = argv[i];
+    if (argument == L"--help" || argument == L"-h") return Usage(stdout);
+    if (argument == L"--version") {
+      std::printf("zovik_dcs_setup %s (%s %s)\n", ZOVIK_FILE_VERSION_TEXT, ZOVIK_NAME,
+                  ZOVIK_REPORTED_VERSION);
+      return 0;
+    }
     if ((argument == L"install" || argument == L"uninstall") && !actionGiven) {
       install = argument == L"install";
       actionGiven = true;

@@ -127,21 +127,42 @@ DWORD WriteNew(const std::wstring& path, std::string_view bytes) {
 
 DWORD MoveOver(const std::wstring& temporary, const std::wstring& path, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (MoveFileExW(temporary.c_str(), path.c_str(), flags)) return 0;
+  if (g_moveFile(temporary.c_str(), path.c_str(), flags)) return 0;
   const DWORD error = GetLastError();
   DeleteFileW(temporary.c_str());
   return error;
 }
 
 DWORD ReplaceKeepingAttributes(const std::wstring& path, const std::wstring& temporary,
-                               DWORD attributes) {
-  if (!ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                    nullptr, nullptr)) {
-    // Whatever failed, the file keeps its name and its bytes.
+                               DWORD attributes, std::wstring* aside, ReplacedHolds* holds) {
+  *holds = ReplacedHolds::kOld;
+  // ReplaceFileW wants the name free, and one left by an earlier run may be
+  // the only copy of a pilot's file: the first free name is taken.
+  const std::wstring base = *aside;
+  for (int n = 2; GetFileAttributesW(aside->c_str()) != INVALID_FILE_ATTRIBUTES; ++n) {
+    *aside = base + L"-" + std::to_wstring(n);
+  }
+  if (!g_replaceFile(path.c_str(), temporary.c_str(), aside->c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD error = GetLastError();
+    // 1175, and 1176 given a backup name, leave both files under their own
+    // names; 1177 leaves the old file under the backup name only. Whatever
+    // the code says, the names on disk decide what is put back.
+    const bool pathGone =
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && IsMissing(GetLastError());
+    if (pathGone && !g_moveFile(aside->c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      // The old bytes stay aside; the new ones are better under the name
+      // than nothing.
+      *holds = g_moveFile(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)
+                   ? ReplacedHolds::kNew
+                   : ReplacedHolds::kOnlyAside;
+    }
     DeleteFileW(temporary.c_str());
+    if (*holds == ReplacedHolds::kOld) DeleteFileW(aside->c_str());
     return error;
   }
+  *holds = ReplacedHolds::kNew;
+  DeleteFileW(aside->c_str());
   // Windows carries the attributes over itself; Wine does not.
   const DWORD now = GetFileAttributesW(path.c_str());
   const DWORD wanted = attributes & kSettableAttributes;

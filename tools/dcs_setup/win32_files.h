@@ -33,10 +33,30 @@ DWORD WriteNew(const std::wstring& path, std::string_view bytes);
 // Moves a finished temporary file over `path` (or to it, when `replace` is
 // false and there is none); the temporary file goes on failure.
 DWORD MoveOver(const std::wstring& temporary, const std::wstring& path, bool replace = true);
+// ReplaceFileW, replaceable so that tests can make it fail as Windows
+// documents it may, leaving the files where each failure leaves them.
+using ReplaceFileFunction = BOOL(WINAPI*)(LPCWSTR replaced, LPCWSTR replacement,
+                                          LPCWSTR backup, DWORD flags, LPVOID, LPVOID);
+inline ReplaceFileFunction g_replaceFile = &ReplaceFileW;
+
+// MoveFileExW, replaceable so that tests can make one move fail.
+using MoveFileFunction = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, DWORD flags);
+inline MoveFileFunction g_moveFile = &MoveFileExW;
+
+// What the replaced file holds after ReplaceKeepingAttributes.
+enum class ReplacedHolds {
+  kNew,       // the temporary file's bytes
+  kOld,       // its own bytes, as before
+  kOnlyAside  // its old bytes, but only under the name `aside`: neither could be put back
+};
+
 // Replaces the file at `path` (a final path) by the temporary one, keeping
-// its attributes and, on Windows, its security and its links.
+// its attributes and, on Windows, its security and its links. The old file
+// passes through *aside (a name beside it, numbered when taken; the one used
+// is left there): whatever fails, `path` ends holding the old bytes or the
+// new ones unless *holds says otherwise, and no temporary file is left.
 DWORD ReplaceKeepingAttributes(const std::wstring& path, const std::wstring& temporary,
-                               DWORD attributes);
+                               DWORD attributes, std::wstring* aside, ReplacedHolds* holds);
 // Deletes a file of ours, read-only or not; a missing one is no error.
 DWORD DeleteOurFile(const std::wstring& path);
 

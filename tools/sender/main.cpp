@@ -1,6 +1,7 @@
 // zovik_send: sends radio frequencies to the plugin, as the simulator would.
 //
 //   zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] FREQUENCY...
+//   zovik_send --help | -h | --version
 //
 // FREQUENCY is in MHz ("251", "251.000") or kHz ("251000"). Each one is
 // sent N times (default 1), MS milliseconds apart (default 200).
@@ -13,16 +14,19 @@
 #include <vector>
 
 #include "commands/frequency_argument.h"
+#include "plugin_identity.h"
 #include "tools/sender/udp_sender.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
+// Asked for, the usage goes to standard output and is no error.
+int Usage(FILE* to = stderr) {
+  std::fprintf(to,
                "usage: zovik_send [--host ADDRESS] [--port PORT] [--repeat N] [--interval MS] "
                "FREQUENCY...\n"
+               "       zovik_send --help | --version\n"
                "  FREQUENCY in MHz (251, 251.000) or kHz (251000); default 127.0.0.1:10500\n");
-  return 2;
+  return to == stdout ? 0 : 2;
 }
 
 }  // namespace
@@ -36,6 +40,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const bool hasValue = i + 1 < argc;
+    if (argument == "--help" || argument == "-h") return Usage(stdout);
+    if (argument == "--version") {
+      std::printf("zovik_send %s (%s %s)\n", ZOVIK_FILE_VERSION_TEXT, ZOVIK_NAME,
+                  ZOVIK_REPORTED_VERSION);
+      return 0;
+    }
     if (argument == "--host" && hasValue) {
       host = argv[++i];
     } else if (argument == "--port" && hasValue) {
