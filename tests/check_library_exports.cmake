@@ -20,7 +20,8 @@ if(API STREQUAL "client")
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
        ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent
        ts3plugin_commandKeyword ts3plugin_processCommand ts3plugin_onServerErrorEvent
-       ts3plugin_onServerPermissionErrorEvent)
+       ts3plugin_onServerPermissionErrorEvent
+       ts3plugin_offersConfigure ts3plugin_configure)
   list(SORT expected)
 endif()
 
@@ -41,7 +42,7 @@ if(WINDOWS)
   endforeach()
 
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL ${EXTRA_DLLS})
+  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL ${EXTRA_DLLS})
   foreach(import IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${import}")
     string(TOUPPER "${dll}" dll)
