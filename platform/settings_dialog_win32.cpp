@@ -176,13 +176,17 @@ bool PlatformHasSettingsDialog() { return true; }
 void PlatformOpenSettingsDialog(const SettingsChoice& current, SettingsChosen onOk) {
   std::lock_guard<std::mutex> guard(lock);
   if (DialogRunning()) {
-    // Opened a second time: the one already open comes to the front. A
-    // dialog still being made shows itself.
-    if (WaitForSingleObject(ready, 0) == WAIT_OBJECT_0 && window != nullptr) {
+    // A dialog still being made shows itself.
+    if (WaitForSingleObject(ready, 0) != WAIT_OBJECT_0) return;
+    // Opened a second time: the one already open comes to the front.
+    if (window != nullptr && IsWindow(window)) {
       ShowWindow(window, SW_RESTORE);
       SetForegroundWindow(window);
+      return;
     }
-    return;
+    // Just closed, its thread ending: a new one opens once it has.
+    WaitForSingleObject(thread, INFINITE);
+    DialogRunning();
   }
   ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (ready == nullptr) return;
