@@ -37,6 +37,16 @@ done
 display=":$(head -n 1 "$state/display")"
 # A server left from a run on another display would keep that one.
 WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+# Without a window manager nothing draws a window's title and frame: Wine's
+# own desktop, one X window at the screen's corner, does, as on Windows.
+if ! grep -qs 'Wine\\\\Explorer\\\\Desktops' "$prefix/user.reg"; then
+  run="$(dirname "$0")/../cmake/wine-run.sh"
+  ZOVIK_WINE_DISPLAY=$display sh "$run" "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' \
+    /v Default /d 1024x768 /f >/dev/null 2>&1 &&
+    ZOVIK_WINE_DISPLAY=$display sh "$run" "$prefix" reg add 'HKCU\Software\Wine\Explorer' \
+      /v Desktop /d Default /f >/dev/null 2>&1
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+fi
 ZOVIK_WINE_DISPLAY=$display DISPLAY=$display "$@"
 status=$?
 finish
