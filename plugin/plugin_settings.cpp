@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/setting_number.h"
+#include "host/client_api.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
 #include "plugin/settings_dialog.h"
@@ -47,13 +48,20 @@ void ApplyPluginSettings(const PluginSettings& settings) {
 
 LeaveAircraft CurrentLeaveAircraft() { return leaveAircraft.load(std::memory_order_relaxed); }
 
+// The fixed API 20 build has no dialog: discarded at compile time, so its
+// library links none of the window code and imports what it always did.
 void OpenSettingsDialog() {
-  const PluginSettings settings = ReadPluginSettings();
-  SettingsChoice current;
-  current.logLevel = settings.logLevel < 0 ? -1 : (settings.logLevel > 5 ? 5 : settings.logLevel);
-  current.chatNotices = settings.chatNotices;
-  current.backToMyChannel = settings.leaveAircraft == LeaveAircraft::kBackToMyChannel;
-  PlatformOpenSettingsDialog(current, &SaveAndApply);
+  if constexpr (kFixedPluginApiVersion == 0) {
+    const PluginSettings settings = ReadPluginSettings();
+    SettingsChoice current;
+    current.logLevel =
+        settings.logLevel < 0 ? -1 : (settings.logLevel > 5 ? 5 : settings.logLevel);
+    current.chatNotices = settings.chatNotices;
+    current.backToMyChannel = settings.leaveAircraft == LeaveAircraft::kBackToMyChannel;
+    PlatformOpenSettingsDialog(current, &SaveAndApply);
+  }
 }
 
-void CloseSettingsDialog() { PlatformCloseSettingsDialog(); }
+void CloseSettingsDialog() {
+  if constexpr (kFixedPluginApiVersion == 0) PlatformCloseSettingsDialog();
+}

@@ -2,7 +2,8 @@
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
 # answers each client its API adds ts3plugin_registerPluginID, the channel
-# events and the chat command's exports; the fixed API 20 build has none. With
+# events, the chat command's and the settings dialog's exports; the fixed
+# API 20 build has none. With
 # IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
 # naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
@@ -14,7 +15,8 @@ set(expected
   ts3plugin_shutdown ts3plugin_version)
 # The library that answers each client its API also takes the plugin ID
 # that clients from 3.1 on hand out, follows the server's channels live,
-# and has the /zovik chat command with the server's answers to it.
+# has the /zovik chat command with the server's answers to it, and offers
+# the client's Settings button.
 if(API STREQUAL "client")
   list(APPEND expected ts3plugin_registerPluginID ts3plugin_onNewChannelEvent
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
