@@ -133,7 +133,7 @@ DWORD WINAPI DialogThread(void* argument) {
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);
 
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
   RECT frame = {0, 0, 382, 158};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
   HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClass, kWindowTitle, style,
