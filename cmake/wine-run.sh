@@ -8,7 +8,14 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer dialogs: the tests need neither.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY
+# No window unless a test gives its own prefix a display (tests/with_display.sh):
+# Wine takes the display its prefix's first process had until the prefix's
+# server ends.
+if [ -n "${ZOVIK_WINE_DISPLAY:-}" ]; then
+  export DISPLAY="$ZOVIK_WINE_DISPLAY"
+else
+  unset DISPLAY
+fi
 
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"

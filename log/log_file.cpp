@@ -84,6 +84,19 @@ void CLogFile::Open(std::string_view pluginPath) {
   if (Wants(0)) Write(WidenBytes(FormatLogMessage("Initialize Log file with %d level", level)), 0);
 }
 
+void CLogFile::SetLevel(int level) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (logFileName_.empty()) return;
+  }
+  const int previous = logLevel.exchange(level, std::memory_order_relaxed);
+  if (previous == level) return;
+  // Said at the level that is on, so turning the log off leaves the line too.
+  if (previous >= 0 || level >= 0) {
+    Write(WidenBytes(FormatLogMessage("Log level set to %d", level)), 0);
+  }
+}
+
 int CLogFile::Write(std::wstring_view message, int level) {
   std::string body;
   body.reserve(message.size() + 2);

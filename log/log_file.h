@@ -28,10 +28,16 @@ class CLogFile {
   // True when a message of `level` is to be written.
   bool Wants(int level) const { return logLevel.load(std::memory_order_relaxed) >= level; }
 
+  // Makes `level` count from now on (the settings dialog's OK) and logs the
+  // change at level 0 while the log is on; an unchanged level logs nothing.
+  // Without a file the level stays as it is. Any thread.
+  void SetLevel(int level);
+
   // Full path of the log file, empty when there is none.
   std::wstring FileName();
 
-  // Set by Open only, before the listener thread exists; read by both threads.
+  // Set by Open, before the listener thread exists, and by SetLevel; read by
+  // every thread.
   std::atomic<int> logLevel{0};
 
  private:

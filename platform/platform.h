@@ -11,8 +11,10 @@
 #include <string_view>
 
 // ---- Settings ----------------------------------------------------------------
-// What a pilot may set: a value of HKEY_LOCAL_MACHINE\Software\Wemto\ZOVIK on
-// Windows, an environment variable on Linux, read as text.
+// What a pilot may set: on Windows a value under Software\Wemto\ZOVIK, the
+// user's (HKEY_CURRENT_USER) before the machine's (HKEY_LOCAL_MACHINE; the
+// fixed API 20 build reads the machine's only); an environment variable on
+// Linux.
 enum class Setting { kLogLevel, kChatNotices, kLeaveAircraft };
 struct SettingNames {
   const wchar_t* registryValue;
@@ -36,6 +38,29 @@ struct SettingValue {
   int64_t number = 0;  // kNumber: a REG_DWORD or REG_QWORD value
 };
 SettingValue PlatformReadSetting(Setting setting);
+// Saves `text` as the user's value of `setting` (Windows: a string value
+// under HKEY_CURRENT_USER). False when it cannot be saved, and always on
+// Linux, where the environment is read only.
+bool PlatformWriteSetting(Setting setting, std::wstring_view text);
+
+// ---- Settings dialog ---------------------------------------------------------
+// A native window of its own thread (Windows only), never modal to the
+// client: log level, chat notices, what leaving the aircraft does.
+struct SettingsChoice {
+  int logLevel = 0;  // -1: off; 0 to 5
+  bool chatNotices = true;
+  bool backToMyChannel = false;
+};
+// Called on the dialog's thread when the pilot presses OK.
+using SettingsChosen = void (*)(const SettingsChoice& choice);
+// True where PlatformOpenSettingsDialog shows a dialog.
+bool PlatformHasSettingsDialog();
+// Shows the dialog with `current` and returns at once; a dialog already open
+// is brought to the front instead. Any thread.
+void PlatformOpenSettingsDialog(const SettingsChoice& current, SettingsChosen onOk);
+// Closes an open dialog and waits until its thread has ended: the library
+// may be unloaded next.
+void PlatformCloseSettingsDialog();
 
 // ---- The program that loaded us ----------------------------------------------
 // A program's four-part file version, as in 3.5.6.0; compares part by part.

@@ -30,6 +30,9 @@ SettingValue PlatformReadSetting(Setting which) {
   return setting;
 }
 
+// The environment is the client's, set before it starts.
+bool PlatformWriteSetting(Setting, std::wstring_view) { return false; }
+
 // Linux programs carry no version resource; the current clients' API is
 // answered.
 bool PlatformHostProgramVersion(ProgramVersion*) { return false; }

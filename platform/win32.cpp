@@ -20,10 +20,19 @@ constexpr wchar_t kRegistryKey[] = L"Software\\Wemto\\ZOVIK";
 constexpr DWORD kValueBufferBytes = 1024;
 }  // namespace
 
-SettingValue PlatformReadSetting(Setting which) {
+namespace {
+// The fixed API 20 build reads the machine's values only, as it always did.
+#ifdef ZOVIK_FIXED_PLUGIN_API
+constexpr bool kUserSettingsFirst = false;
+#else
+constexpr bool kUserSettingsFirst = true;
+#endif
+
+// The value of `which` under `root`; kMissing when the key or value is not there.
+SettingValue ReadSettingUnder(HKEY root, Setting which) {
   SettingValue setting;
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return setting;
   }
   // One spare wide character beyond what the registry may fill, so the data
@@ -57,6 +66,31 @@ SettingValue PlatformReadSetting(Setting which) {
   setting.kind = SettingValue::kText;
   setting.text.assign(data, wcsnlen(data, characters));
   return setting;
+}
+}  // namespace
+
+SettingValue PlatformReadSetting(Setting which) {
+  // A pilot overrides a machine-wide value without administrator rights.
+  if (kUserSettingsFirst) {
+    SettingValue user = ReadSettingUnder(HKEY_CURRENT_USER, which);
+    if (user.kind != SettingValue::kMissing) return user;
+  }
+  return ReadSettingUnder(HKEY_LOCAL_MACHINE, which);
+}
+
+bool PlatformWriteSetting(Setting which, std::wstring_view text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRegistryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const std::wstring data(text);  // terminated, as REG_SZ data should be
+  const LONG status =
+      RegSetValueExW(key, NamesOf(which).registryValue, 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "log/log_file.h"
 #include "platform/platform.h"
 #include "plugin/plugin_settings.h"
+#include "plugin/settings_dialog.h"
 #include "plugin/server_tabs.h"
 #include "plugin_identity.h"
 #include "udpserver/udp_server.h"
@@ -90,6 +91,8 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
 ZOVIK_EXPORT void ts3plugin_shutdown() {
   try {
     LogMessage("PLUGIN: shutdown", 0);
+    // No window of ours may outlive the library.
+    CloseSettingsDialog();
     // The listener must be gone before the client may unload the library.
     g_udpServer.Stop();
   } catch (...) {

@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs what a fresh Debian machine lacks for building and testing ZOVIK:
-# the MinGW-w64 cross-compiler (posix threads), Wine, and Lua 5.1 with
-# LuaSocket for the game-side scripts. Quiet and
+# the MinGW-w64 cross-compiler (posix threads), Wine, Lua 5.1 with
+# LuaSocket for the game-side scripts, and a virtual X display (Xvfb) with
+# xwd and ImageMagick for the settings dialog's window test and picture. Quiet and
 # idempotent: nothing is fetched when everything is already there.
 set -eu
 
-packages="cmake g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 binutils util-linux lua5.1 lua-socket"
+packages="cmake g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 binutils util-linux lua5.1 lua-socket xvfb x11-apps imagemagick"
 missing=""
 for package in $packages; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then

@@ -2,7 +2,8 @@
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
 # answers each client its API adds ts3plugin_registerPluginID, the channel
-# events and the chat command's exports; the fixed API 20 build has none. With
+# events, the chat command's and the settings dialog's exports; the fixed
+# API 20 build has none. With
 # IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
 # naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
@@ -14,13 +15,15 @@ set(expected
   ts3plugin_shutdown ts3plugin_version)
 # The library that answers each client its API also takes the plugin ID
 # that clients from 3.1 on hand out, follows the server's channels live,
-# and has the /zovik chat command with the server's answers to it.
+# has the /zovik chat command with the server's answers to it, and offers
+# the client's Settings button.
 if(API STREQUAL "client")
   list(APPEND expected ts3plugin_registerPluginID ts3plugin_onNewChannelEvent
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
        ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent
        ts3plugin_commandKeyword ts3plugin_processCommand ts3plugin_onServerErrorEvent
-       ts3plugin_onServerPermissionErrorEvent)
+       ts3plugin_onServerPermissionErrorEvent
+       ts3plugin_offersConfigure ts3plugin_configure)
   list(SORT expected)
 endif()
 
@@ -41,7 +44,7 @@ if(WINDOWS)
   endforeach()
 
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL ${EXTRA_DLLS})
+  set(system_dlls KERNEL32.DLL ADVAPI32.DLL WS2_32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL ${EXTRA_DLLS})
   foreach(import IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${import}")
     string(TOUPPER "${dll}" dll)

@@ -143,6 +143,33 @@ TEST_F(LogFileTest, LevelsGateMessagesAtTheCallSite) {
                                       "message of level 3"}));
 }
 
+// The settings dialog's OK changes the level while the listener writes.
+TEST_F(LogFileTest, LevelChangedAtRunTimeCountsAtOnceAndIsLogged) {
+  SetLogLevelText(L"0");
+  CLogFile log;
+  PluginDirectory plugin;
+  log.Open(plugin.directory.PluginPath());
+  const std::vector<int> steps = {3, 3, -1, 5, 0};  // the same level twice says nothing
+  for (int level : steps) {
+    log.SetLevel(level);
+    if (log.Wants(3)) log.Write(L"at level 3", 3);
+  }
+  std::vector<std::string> tagged;
+  for (const std::string& line : plugin.Lines()) {
+    tagged.push_back("L0" + std::to_string(LevelOf(line)) + " " + MessageOf(line));
+  }
+  EXPECT_EQ(tagged,
+            (std::vector<std::string>{"L00 Initialize Log file with 0 level", "L00 Log level set to 3",
+                                      "L03 at level 3", "L03 at level 3", "L00 Log level set to -1",
+                                      "L00 Log level set to 5", "L03 at level 3",
+                                      "L00 Log level set to 0"}));
+  // Without a file there is nothing to change.
+  TempDirectory bare;
+  log.Open(bare.PluginPath());
+  log.SetLevel(5);
+  EXPECT_FALSE(log.Wants(1));
+}
+
 TEST_F(LogFileTest, MissingLogFolderMeansNoLogAndQuietWrites) {
   SetLogLevelText(L"5");
   TempDirectory bare;  // no zovik_plugin folder in it

@@ -75,6 +75,26 @@ TEST(PluginIdentity, ExportsTheClientExpects) {
             "Interconnection avec DCS-World (c) Fighter Collection - Eagle dynamics");
 }
 
+// The client's Settings button: a dialog where there is one (Windows; its
+// window is tested in settings_dialog_test), none on Linux, where the
+// environment is read; the fixed API 20 build offers nothing.
+TEST(PluginIdentity, SettingsButtonWhereThereIsADialog) {
+  std::string error;
+  void* library = OpenLibrary(ProgramDirectory() + PluginFileName(), &error);
+  ASSERT_NE(library, nullptr) << error;
+  auto offers = reinterpret_cast<int (*)()>(FindSymbol(library, "ts3plugin_offersConfigure"));
+  auto configure = FindSymbol(library, "ts3plugin_configure");
+  if (kFixedPluginApiVersion == 20) {
+    EXPECT_EQ(offers, nullptr);
+    EXPECT_EQ(configure, nullptr);
+  } else {
+    ASSERT_NE(offers, nullptr);
+    EXPECT_NE(configure, nullptr);
+    EXPECT_EQ(offers(), PlatformHasSettingsDialog() ? 1 : 0);
+  }
+  CloseLibrary(library);
+}
+
 TEST(PluginIdentity, PluginIdIsRegisteredFromClient31On) {
   PluginSession session;
   ASSERT_TRUE(session.Load());

@@ -5,7 +5,10 @@
 namespace {
 constexpr wchar_t kKey[] = L"Software\\Wemto\\ZOVIK";
 
-HKEY OpenKey() {
+// The machine's key, written by the tests. A user's value (left by a .reg
+// file of the package library) is removed first: it would win.
+HKEY OpenKey(Setting setting) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, NamesOf(setting).registryValue);
   HKEY key = nullptr;
   RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
   return key;
@@ -13,7 +16,7 @@ HKEY OpenKey() {
 }  // namespace
 
 void SetSettingText(Setting setting, const std::wstring& text) {
-  HKEY key = OpenKey();
+  HKEY key = OpenKey(setting);
   RegSetValueExW(key, NamesOf(setting).registryValue, 0, REG_SZ,
                  reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -21,7 +24,7 @@ void SetSettingText(Setting setting, const std::wstring& text) {
 }
 
 bool SetSettingNumber(Setting setting, unsigned long number) {
-  HKEY key = OpenKey();
+  HKEY key = OpenKey(setting);
   const DWORD value = number;
   RegSetValueExW(key, NamesOf(setting).registryValue, 0, REG_DWORD,
                  reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -30,7 +33,7 @@ bool SetSettingNumber(Setting setting, unsigned long number) {
 }
 
 void RemoveSetting(Setting setting) {
-  HKEY key = OpenKey();
+  HKEY key = OpenKey(setting);
   RegDeleteValueW(key, NamesOf(setting).registryValue);
   RegCloseKey(key);
 }
