@@ -2,7 +2,8 @@
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
 # answers each client its API adds ts3plugin_registerPluginID, the channel
-# events and the chat command's exports; the fixed API 20 build has none. With
+# events, the chat command's and the pilot's controls' (menu, hotkeys, info
+# panel) exports; the fixed API 20 build has none: exactly nine. With
 # IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
 # naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
@@ -20,7 +21,9 @@ if(API STREQUAL "client")
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
        ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent
        ts3plugin_commandKeyword ts3plugin_processCommand ts3plugin_onServerErrorEvent
-       ts3plugin_onServerPermissionErrorEvent)
+       ts3plugin_onServerPermissionErrorEvent ts3plugin_freeMemory ts3plugin_initMenus
+       ts3plugin_onMenuItemEvent ts3plugin_initHotkeys ts3plugin_onHotkeyEvent
+       ts3plugin_infoTitle ts3plugin_infoData)
   list(SORT expected)
 endif()
 
