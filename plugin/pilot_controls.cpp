@@ -204,9 +204,9 @@ void OnFactsChanged() {
   const uint64_t tab = FollowedConnection();
   anyID own = 0;
   if (tab == 0 || g_ts3Functions.requestInfoUpdate == nullptr) return;
-  if (g_ts3Functions.getClientID != nullptr && g_ts3Functions.getClientID(tab, &own) == kHostOk) {
-    g_ts3Functions.requestInfoUpdate(tab, PLUGIN_CLIENT, own);
-  }
+  // The ID the last move learnt: asking the client for it here would add a
+  // call to every new frequency.
+  if (g_udpServer.OwnClient(&own)) g_ts3Functions.requestInfoUpdate(tab, PLUGIN_CLIENT, own);
   g_ts3Functions.requestInfoUpdate(tab, PLUGIN_SERVER, tab);
 }
 

@@ -230,23 +230,23 @@ UDPServer::Outcome UDPServer::Follow(int32_t frequency, bool logReceived) {
     }
     return Outcome::kNoChannel;
   }
-  if (kFixedPluginApiVersion == 0 && homeBuild_ != store->build) {
-    // Where the pilot was before ZOVIK first moved him on this connection.
-    anyID own = 0;
-    uint64_t channel = 0;
-    if (g_ts3Functions.getClientID != nullptr && g_ts3Functions.getChannelOfClient != nullptr &&
-        g_ts3Functions.getClientID(store->serverConnectionHandlerID, &own) == kHostOk &&
-        g_ts3Functions.getChannelOfClient(store->serverConnectionHandlerID, own, &channel) ==
-            kHostOk) {
-      homeChannel_ = channel;
-      homeBuild_ = store->build;
-      homeConnection_ = store->serverConnectionHandlerID;
-    }
-  }
   // Only the first record of a name is tried; a refused move is retried when
-  // the frequency next arrives.
-  if (g_channelsBase.SwitchChannel(store->serverConnectionHandlerID, *target) != 1) {
+  // the frequency next arrives. Where the pilot was before ZOVIK first moved
+  // him on this connection is asked with the ID the move asks for anyway.
+  const bool noteHome = kFixedPluginApiVersion == 0 && homeBuild_ != store->build;
+  uint64_t channelBefore = 0;
+  anyID own = 0;
+  if (g_channelsBase.SwitchChannel(store->serverConnectionHandlerID, *target, &own,
+                                   noteHome ? &channelBefore : nullptr) != 1) {
     return Outcome::kNotConnected;
+  }
+  if (noteHome && channelBefore != 0) {
+    homeChannel_ = channelBefore;
+    homeBuild_ = store->build;
+    homeConnection_ = store->serverConnectionHandlerID;
+  }
+  if (kFixedPluginApiVersion == 0) {
+    ownClient_.store(static_cast<uint32_t>(own) | kOwnClientKnown, std::memory_order_relaxed);
   }
 
   if (g_logFile.Wants(2)) {

@@ -11,6 +11,7 @@
 #include <climits>
 #include <string_view>
 
+#include "host/ts3_plugin_api.h"
 #include "udpserver/missing_channel_notice.h"
 
 struct CDB_snapshot;
@@ -90,6 +91,14 @@ class UDPServer {
   // Any thread; built only when the pilot asks.
   Facts CurrentFacts() const;
 
+  // The own client's ID as the last move found it; false before any move.
+  // Any thread.
+  bool OwnClient(anyID* id) const {
+    const uint32_t value = ownClient_.load(std::memory_order_relaxed);
+    *id = static_cast<anyID>(value);
+    return (value & kOwnClientKnown) != 0;
+  }
+
  private:
   // Blocks the listener for `milliseconds` or until Stop; false on Stop.
   bool SleepUnlessStopped(int milliseconds);
@@ -136,6 +145,8 @@ class UDPServer {
   // datagram time) or the client's thread (pause), read by either.
   std::atomic<bool> paused_{false};
   std::atomic<int32_t> radioFrequency_{0};
+  static constexpr uint32_t kOwnClientKnown = 1u << 16;
+  std::atomic<uint32_t> ownClient_{0};
   std::atomic<int64_t> lastDatagramMs_{-1};  // steady clock; -1: none yet
   std::atomic<int64_t> lastFactsNoticeMs_{INT64_MIN / 2};
   char receiveArea_[kReceiveBytes + 1] = {};
