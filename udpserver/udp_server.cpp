@@ -25,12 +25,6 @@ constexpr int kBindRetryMilliseconds = 1000;
 constexpr int kReceiveRetryMaxMilliseconds = 1000;
 constexpr int64_t kFactsNoticeMilliseconds = 1000;
 
-int64_t SteadyMilliseconds() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 }  // namespace
 
 UDPServer::~UDPServer() {
@@ -152,7 +146,7 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
     LogMessage(message, 5);
   }
   if (kFixedPluginApiVersion == 0) {
-    lastDatagramMs_.store(SteadyMilliseconds(), std::memory_order_relaxed);
+    lastDatagramMs_.store(PlatformCoarseMilliseconds(), std::memory_order_relaxed);
   }
 
   const int32_t frequency = ParseFrequency(bytes, length);
@@ -311,14 +305,14 @@ UDPServer::Facts UDPServer::CurrentFacts() const {
   facts.radioFrequency = radioFrequency_.load(std::memory_order_relaxed);
   const int64_t at = lastDatagramMs_.load(std::memory_order_relaxed);
   facts.anyDatagram = at >= 0;
-  facts.millisecondsSinceDatagram = facts.anyDatagram ? SteadyMilliseconds() - at : 0;
+  facts.millisecondsSinceDatagram = facts.anyDatagram ? PlatformCoarseMilliseconds() - at : 0;
   facts.leftAircraft = facts.anyDatagram && facts.radioFrequency == 0;
   return facts;
 }
 
 void UDPServer::NoteFactsChanged() {
   if (onFactsChanged_ == nullptr) return;
-  const int64_t now = SteadyMilliseconds();
+  const int64_t now = PlatformCoarseMilliseconds();
   int64_t last = lastFactsNoticeMs_.load(std::memory_order_relaxed);
   if (now - last < kFactsNoticeMilliseconds) return;
   // Of two threads that both find a second gone by, one asks.
