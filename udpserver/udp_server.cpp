@@ -147,6 +147,9 @@ void UDPServer::HandleDatagram(const char* bytes, size_t length) {
   }
   if (kFixedPluginApiVersion == 0) {
     lastDatagramMs_.store(PlatformCoarseMilliseconds(), std::memory_order_relaxed);
+    // A change that came too soon after the last refresh is told now: the
+    // game side's resends come every few seconds.
+    if (factsPending_.load(std::memory_order_relaxed)) NoteFactsChanged();
   }
 
   const int32_t frequency = ParseFrequency(bytes, length);
@@ -188,7 +191,8 @@ UDPServer::Outcome UDPServer::Follow(int32_t frequency, bool logReceived) {
   const ChannelName name = FrequencyToChannelName(frequency);
   std::shared_ptr<const CDB_snapshot> store = g_channelsBase.Current();
   const int32_t last = lastFrequency_.load(std::memory_order_relaxed);
-  if (frequency == last && g_channelsBase.generation() == lastGeneration_.load(std::memory_order_relaxed)) {
+  if (frequency == last &&
+      g_channelsBase.generation() == lastGeneration_.load(std::memory_order_relaxed)) {
     return Outcome::kAlreadyThere;
   }
   if (frequency == last && store != nullptr && store->build == lastBuild_) {
@@ -314,9 +318,13 @@ void UDPServer::NoteFactsChanged() {
   if (onFactsChanged_ == nullptr) return;
   const int64_t now = PlatformCoarseMilliseconds();
   int64_t last = lastFactsNoticeMs_.load(std::memory_order_relaxed);
-  if (now - last < kFactsNoticeMilliseconds) return;
+  if (now - last < kFactsNoticeMilliseconds) {
+    factsPending_.store(true, std::memory_order_relaxed);
+    return;
+  }
   // Of two threads that both find a second gone by, one asks.
   if (lastFactsNoticeMs_.compare_exchange_strong(last, now, std::memory_order_relaxed)) {
+    factsPending_.store(false, std::memory_order_relaxed);
     onFactsChanged_();
   }
 }

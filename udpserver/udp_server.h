@@ -149,6 +149,7 @@ class UDPServer {
   std::atomic<uint32_t> ownClient_{0};
   std::atomic<int64_t> lastDatagramMs_{-1};  // steady clock; -1: none yet
   std::atomic<int64_t> lastFactsNoticeMs_{INT64_MIN / 2};
+  std::atomic<bool> factsPending_{false};  // a change not yet told to the panel
   char receiveArea_[kReceiveBytes + 1] = {};
 };
 

@@ -375,6 +375,8 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
   } else if (command == "wait-info") {
     if (!loaded) return Fail(command + " before load");
     return WaitForInfo(arguments, plugin);
+  } else if (command == "info-updates") {
+    std::printf("info panel refreshes asked: %d\n", host.InfoUpdateRequests());
   } else if (command == "expect-moves") {
     size_t count = 0;
     arguments >> count;

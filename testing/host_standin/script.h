@@ -35,6 +35,7 @@
 //   hotkey KEYWORD           the user presses the hotkey bound to KEYWORD
 //   info CONN server|channel|client ID   what the info panel shows for an item
 //   wait-info CONN TEXT      wait until CONN's server item shows TEXT
+//   info-updates             print how often the plugin asked to refresh the panel
 //   expect-moves N           fail unless exactly N moves happened so far
 //   # ...                    comment
 #pragma once
