@@ -146,12 +146,20 @@ void CChannelsBase::PublishLiveChange(Change change, uint64_t channelID, std::st
   }
 }
 
-int CChannelsBase::SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record) {
+int CChannelsBase::SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record,
+                                 anyID* ownClientOut, uint64_t* channelBefore) {
   anyID ownClient = 0;
   if (g_ts3Functions.getClientID == nullptr ||
       g_ts3Functions.getClientID(serverConnectionHandlerID, &ownClient) != kHostOk) {
     LogMessage("CChannelsBase::SwitchChannel : Error querying own client ID", 0);
     return 0;
+  }
+  if (ownClientOut != nullptr) *ownClientOut = ownClient;
+  if (channelBefore != nullptr &&
+      (g_ts3Functions.getChannelOfClient == nullptr ||
+       g_ts3Functions.getChannelOfClient(serverConnectionHandlerID, ownClient, channelBefore) !=
+           kHostOk)) {
+    *channelBefore = 0;
   }
   if (g_ts3Functions.requestClientMove == nullptr ||
       g_ts3Functions.requestClientMove(serverConnectionHandlerID, ownClient, record.id, "",

@@ -12,6 +12,7 @@
 
 #include "channels/channel_snapshot.h"
 #include "channels/live_channels.h"
+#include "host/ts3_plugin_api.h"
 
 class CChannelsBase {
  public:
@@ -37,9 +38,13 @@ class CChannelsBase {
   // The same for a channel that was deleted.
   void RemoveChannel(uint64_t serverConnectionHandlerID, uint64_t channelID);
 
-  // Listener thread. Asks the client to move the own client into `record` on
+  // Listener thread (or the pilot's controls, under the listener's switch
+  // lock). Asks the client to move the own client into `record` on
   // `serverConnectionHandlerID`. Returns 1 when the client accepted, else 0.
-  int SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record);
+  // When given, *ownClient is the own client's ID once the client gave it,
+  // and *channelBefore the channel he was in just before (0: unknown).
+  int SwitchChannel(uint64_t serverConnectionHandlerID, const CDB_item& record,
+                    anyID* ownClient = nullptr, uint64_t* channelBefore = nullptr);
 
   // Any thread: the latest published store, or null before the first build.
   std::shared_ptr<const CDB_snapshot> Current() const;

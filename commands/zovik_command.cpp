@@ -25,7 +25,10 @@ std::string Usage() {
   return Reply(Command("create"), " FREQUENCY... makes the channel of each frequency (add "
                "--here to make them under your channel); ", Command("check"),
                " FREQUENCY... tells which exist. Frequencies in MHz (251, 127.525) or kHz "
-               "(243500).");
+               "(243500). ", Command("pause"), " and ", Command("resume"),
+               " stop and restart following the radio; ", Command("back"),
+               " takes you back to the channel you were in before the flight; ",
+               Command("status"), " tells what ZOVIK is doing.");
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -94,6 +97,17 @@ bool ReadFrequency(std::string_view word, int32_t* frequency, std::string* reply
 ZovikCommandAnswer Refusal(std::string line) { return {{std::move(line), Usage()}, {}}; }
 
 }  // namespace
+
+PilotVerb PilotVerbOf(std::string_view text) {
+  const std::vector<std::string_view> words = Words(text);
+  if (words.size() != 1) return PilotVerb::kNone;
+  const std::string verb = Lower(words.front());
+  if (verb == "pause") return PilotVerb::kPause;
+  if (verb == "resume") return PilotVerb::kResume;
+  if (verb == "back") return PilotVerb::kBack;
+  if (verb == "status") return PilotVerb::kStatus;
+  return PilotVerb::kNone;
+}
 
 ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameExists& exists) {
   const std::vector<std::string_view> words = Words(text);

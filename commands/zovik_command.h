@@ -32,6 +32,11 @@ struct ZovikCommandAnswer {
 // plugin finds one anywhere.
 using ChannelNameExists = std::function<bool(std::string_view name)>;
 
+// The pilot's own verbs, which the plugin answers itself; kNone for any
+// other text, which AnswerZovikCommand answers.
+enum class PilotVerb { kNone, kPause, kResume, kBack, kStatus };
+PilotVerb PilotVerbOf(std::string_view text);
+
 // `text` is what follows the keyword, as in "create --here 251 127.525".
 // `exists` is asked only about the names a create or a check needs.
 ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameExists& exists);

@@ -13,6 +13,8 @@ std::string pluginID;
 
 void HostRegisterPluginID(const char* id) { pluginID = id == nullptr ? "" : id; }
 
+const std::string& HostPluginID() { return pluginID; }
+
 void HostGetPluginPath(char* path, size_t size) {
   if (size == 0) return;
   path[0] = '\0';

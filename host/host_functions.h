@@ -30,6 +30,9 @@ void HostGetPluginPath(char* path, size_t size);
 // getPluginPath and return codes. Written on the client's thread before
 // ts3plugin_init.
 void HostRegisterPluginID(const char* id);
+// The ID registered so far; empty before registerPluginID (and always, for
+// clients before 3.1). Client's thread.
+const std::string& HostPluginID();
 
 // Channel `channelID`'s name on that connection as the client gives it;
 // false when it cannot. Any thread.

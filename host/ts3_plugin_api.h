@@ -35,6 +35,34 @@ enum ConnectStatus {
 // 0 for a channel about to be created.
 enum ChannelProperty { CHANNEL_NAME = 0, CHANNEL_FLAG_PERMANENT = 9 };
 
+// What a menu item belongs to; ZOVIK's are all global (the Plugins menu).
+enum PluginMenuType { PLUGIN_MENU_TYPE_GLOBAL = 0, PLUGIN_MENU_TYPE_CHANNEL = 1,
+                      PLUGIN_MENU_TYPE_CLIENT = 2 };
+// What the client's info panel shows when it asks ts3plugin_infoData.
+enum PluginItemType { PLUGIN_SERVER = 0, PLUGIN_CHANNEL = 1, PLUGIN_CLIENT = 2 };
+
+// The buffers of the client's menu and hotkey records.
+constexpr size_t kPluginMenuTextBytes = 128;
+constexpr size_t kPluginHotkeyTextBytes = 128;
+
+extern "C" {
+// One item of the plugin's menus, allocated by the plugin in
+// ts3plugin_initMenus and released by the client through ts3plugin_freeMemory.
+struct PluginMenuItem {
+  PluginMenuType type;
+  int id;
+  char text[kPluginMenuTextBytes];
+  char icon[kPluginMenuTextBytes];  // file under the plugin's folder; "" for none
+};
+// One hotkey the pilot may bind in the client; owned like a menu item.
+struct PluginHotkey {
+  char keyword[kPluginHotkeyTextBytes];      // what ts3plugin_onHotkeyEvent receives
+  char description[kPluginHotkeyTextBytes];  // what the client's hotkey list shows
+};
+}
+static_assert(sizeof(PluginMenuItem) == 2 * sizeof(int) + 2 * kPluginMenuTextBytes);
+static_assert(sizeof(PluginHotkey) == 2 * kPluginHotkeyTextBytes);
+
 // Which chat of a server tab printMessage writes into.
 enum PluginMessageTarget { PLUGIN_MESSAGE_TARGET_SERVER = 0, PLUGIN_MESSAGE_TARGET_CHANNEL = 1 };
 
@@ -78,7 +106,11 @@ struct TS3Functions {
   // The user's own client identifier on that connection.
   unsigned int (*getClientID)(uint64_t serverConnectionHandlerID, anyID* result);
 
-  HostSlot unused74To82[9];
+  // A property of the own client on that connection.
+  unsigned int (*getClientSelfVariableAsInt)(uint64_t serverConnectionHandlerID, size_t flag,
+                                             int* result);
+
+  HostSlot unused75To82[8];
 
   // The channel `clientID` (the own client, here) is in.
   unsigned int (*getChannelOfClient)(uint64_t serverConnectionHandlerID, anyID clientID,
@@ -147,7 +179,18 @@ struct TS3Functions {
   // server's answer to it carries the code back. Cannot fail.
   void (*createReturnCode)(const char* pluginID, char* returnCode, size_t maxLen);
 
-  HostSlot unused192To208[17];
+  // Asks the client to query ts3plugin_infoData again for the item shown,
+  // if it is this one. Cheap; the answer comes later on the client's thread.
+  unsigned int (*requestInfoUpdate)(uint64_t serverConnectionHandlerID, PluginItemType itemType,
+                                    uint64_t itemID);
+
+  HostSlot unused193To196[4];
+
+  // Greys out (0) or enables (1) the plugin's menu item `menuID`; the
+  // plugin's ID as registered. Cannot fail.
+  void (*setPluginMenuEnabled)(const char* pluginID, int menuID, int enabled);
+
+  HostSlot unused198To208[11];
 };
 
 }  // extern "C"
@@ -157,6 +200,7 @@ static_assert(sizeof(TS3Functions) == kTS3FunctionsSlots * sizeof(void*));
 static_assert(offsetof(TS3Functions, freeMemory) == 5 * sizeof(void*));
 static_assert(offsetof(TS3Functions, requestClientMove) == 48 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getClientID) == 73 * sizeof(void*));
+static_assert(offsetof(TS3Functions, getClientSelfVariableAsInt) == 74 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelOfClient) == 83 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelVariableAsString) == 86 * sizeof(void*));
 static_assert(offsetof(TS3Functions, setChannelVariableAsInt) == 88 * sizeof(void*));
@@ -170,3 +214,5 @@ static_assert(offsetof(TS3Functions, getCurrentServerConnectionHandlerID) == 183
 static_assert(offsetof(TS3Functions, printMessage) == 184 * sizeof(void*));
 static_assert(offsetof(TS3Functions, printMessageToCurrentTab) == 185 * sizeof(void*));
 static_assert(offsetof(TS3Functions, createReturnCode) == 191 * sizeof(void*));
+static_assert(offsetof(TS3Functions, requestInfoUpdate) == 192 * sizeof(void*));
+static_assert(offsetof(TS3Functions, setPluginMenuEnabled) == 197 * sizeof(void*));

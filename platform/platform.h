@@ -78,6 +78,10 @@ struct LocalTime {
 };
 LocalTime PlatformLocalTime();
 
+// Milliseconds of a clock that never goes back, read cheaply enough for
+// every datagram (a few milliseconds coarse). Any thread.
+int64_t PlatformCoarseMilliseconds();
+
 // ---- Files and text --------------------------------------------------------
 // Bytes that end a line in the log file ("\r\n" on Windows, "\n" elsewhere).
 extern const char kPlatformNewline[];

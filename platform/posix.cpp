@@ -37,6 +37,12 @@ bool PlatformWriteSetting(Setting, std::wstring_view) { return false; }
 // answered.
 bool PlatformHostProgramVersion(ProgramVersion*) { return false; }
 
+int64_t PlatformCoarseMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 LocalTime PlatformLocalTime() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);

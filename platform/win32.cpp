@@ -164,6 +164,8 @@ bool PlatformHostProgramVersion(ProgramVersion* version) {
   return true;
 }
 
+int64_t PlatformCoarseMilliseconds() { return static_cast<int64_t>(GetTickCount64()); }
+
 LocalTime PlatformLocalTime() {
   SYSTEMTIME now;
   GetLocalTime(&now);

@@ -10,6 +10,8 @@
 #include "host/host_functions.h"
 #include "log/log_file.h"
 #include "platform/platform.h"
+#include "plugin/pilot_controls.h"
+#include "plugin/plugin_log.h"
 #include "plugin/plugin_settings.h"
 #include "plugin/settings_dialog.h"
 #include "plugin/server_tabs.h"
@@ -27,7 +29,24 @@ constexpr wchar_t kPluginName[] = L"" ZOVIK_NAME;
 // the library.
 std::string pluginNameCache;
 
+// ts3plugin_init ran before the client registered the plugin's ID, so the
+// plugin's folder (asked for with that ID) is not known yet. Client's thread.
+bool logWaitsForID = false;
+
+void OpenPluginLog() {
+  char pluginPath[kPluginPathBytes] = {};
+  HostGetPluginPath(pluginPath, sizeof pluginPath);
+  g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
+  LogMessage("ZOVIK plugin initialized", 0);
+}
+
 }  // namespace
+
+void OpenPluginLogIfWaiting() {
+  if (!logWaitsForID) return;
+  logWaitsForID = false;
+  OpenPluginLog();
+}
 
 ZOVIK_EXPORT int ts3plugin_apiVersion() { return PluginApiVersion(); }
 
@@ -57,13 +76,16 @@ ZOVIK_EXPORT void ts3plugin_setFunctionPointers(const TS3Functions funcs) {
 
 ZOVIK_EXPORT int ts3plugin_init() {
   try {
-    char pluginPath[kPluginPathBytes] = {};
-    HostGetPluginPath(pluginPath, sizeof pluginPath);
-    g_logFile.Open(std::string_view(pluginPath, std::strlen(pluginPath)));
-    LogMessage("ZOVIK plugin initialized", 0);
+    // The SDK says the ID comes after init, clients from 3.1 on give it
+    // before: either way the log opens once the folder can be asked for.
+    logWaitsForID = PluginApiVersion() >= 21 && HostPluginID().empty();
+    if (!logWaitsForID) OpenPluginLog();
     // Read at each start, as the log level is. The fixed API 20 build shows
     // nothing in the chat and never leaves the channel it is in.
-    if (kFixedPluginApiVersion == 0) ApplyPluginSettings(ReadPluginSettings());
+    if constexpr (kFixedPluginApiVersion == 0) {
+      ApplyPluginSettings(ReadPluginSettings());
+      StartPilotControls();
+    }
     g_udpServer.Start();
     // Enabled while already connected: no event will say so.
     FollowEstablishedConnection();

@@ -8,6 +8,7 @@
 #include "commands/channel_creation_queue.h"
 #include "commands/zovik_command.h"
 #include "host/host_functions.h"
+#include "plugin/pilot_controls.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ bool ReadOwnChannel(uint64_t connection, uint64_t* channel) {
 }
 
 void AnswerCommand(uint64_t connection, std::string_view text) {
+  if (AnswerPilotVerb(connection, text)) return;
   // The names are read from the client for the tab the command was typed
   // in, which need not be the one the radio follows; help and words that
   // are no frequency need no server at all.

@@ -31,7 +31,8 @@ fi
 
 echo "== building the release presets bench-linux and bench-win64"
 if [ "$mode" = all ]; then
-  linux_targets="zovik_plugin zovik_host zovik_bench zovik_bench_listener zovik_bench_store"
+  linux_targets="zovik_plugin zovik_host zovik_bench zovik_bench_listener zovik_bench_store
+    zovik_bench_datagram zovik_bench_datagram_without_controls"
   win_targets="zovik_plugin zovik_host zovik_bench"
 else
   linux_targets="zovik_plugin zovik_host"
@@ -94,6 +95,8 @@ figure "1 steady radio, Wine" listener steady --repetitions "$reps" --count 500 
 figure "2 radio change, native" native_bench change --repetitions "$reps"
 figure "2 radio change, Wine" wine_bench change --repetitions "$reps"
 figure "3 and 6 store, native" taskset -c "$measured" "$lin/zovik_bench_store" --benchmark_color=false
+figure "10 pilot's controls, native" sh bench/store/datagram_row.sh "$measured" \
+  "$lin/zovik_bench_datagram" "$lin/zovik_bench_datagram_without_controls"
 figure "4 idle, native" listener idle --repetitions "$idle_reps" \
   -- taskset -c "$measured" "$lin/zovik_bench"
 figure "4 idle, Wine" listener idle --repetitions "$idle_reps" \

@@ -28,3 +28,8 @@ echo
 echo "== voice side: a frequency without a channel, and the admin who creates it with one line"
 echo "   (testing/demo_new_channel.txt played by zovik_host.exe under Wine)"
 sh testing/demo_new_channel.sh build/win64/bin/zovik_host.exe cmake/wine-run.sh "$prefix"
+
+echo
+echo "== the pilot's controls: pause, a resume that moves at once, back to his channel, the status"
+echo "   (testing/demo_pilot_controls.txt played by zovik_host.exe under Wine)"
+sh testing/demo_pilot_controls.sh build/win64/bin/zovik_host.exe cmake/wine-run.sh "$prefix"

@@ -2,8 +2,9 @@
 # unless it exports exactly the client's nine entry points and (on Windows)
 # imports nothing but DLLs every Windows installation has. The build that
 # answers each client its API adds ts3plugin_registerPluginID, the channel
-# events, the chat command's and the settings dialog's exports; the fixed
-# API 20 build has none. With
+# events, the chat command's, the pilot's controls' (menu, hotkeys, info
+# panel) and the settings dialog's exports; the fixed API 20 build has none:
+# exactly nine. With
 # IMPORTS_ONLY (a Windows program) only the imports are checked, EXTRA_DLLS
 # naming more system DLLs.
 #   cmake -DOBJDUMP=... -DLIBRARY=... -DWINDOWS=ON|OFF -P check_library_exports.cmake
@@ -22,8 +23,9 @@ if(API STREQUAL "client")
        ts3plugin_onNewChannelCreatedEvent ts3plugin_onDelChannelEvent
        ts3plugin_onUpdateChannelEvent ts3plugin_onUpdateChannelEditedEvent
        ts3plugin_commandKeyword ts3plugin_processCommand ts3plugin_onServerErrorEvent
-       ts3plugin_onServerPermissionErrorEvent
-       ts3plugin_offersConfigure ts3plugin_configure)
+       ts3plugin_onServerPermissionErrorEvent ts3plugin_freeMemory ts3plugin_initMenus
+       ts3plugin_onMenuItemEvent ts3plugin_initHotkeys ts3plugin_onHotkeyEvent
+       ts3plugin_infoTitle ts3plugin_infoData ts3plugin_offersConfigure ts3plugin_configure)
   list(SORT expected)
 endif()
 

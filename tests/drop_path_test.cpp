@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "channels/channels_base.h"
+#include "host/client_api.h"
 #include "host/host_functions.h"
 #include "tests/support/log_fixture.h"
 #include "testing/host_standin/simulated_host.h"
@@ -123,10 +124,13 @@ TEST_P(DropPathAtLevel, RepeatsAndRejectedDatagramsAllocateNothing) {
   EXPECT_EQ(AllocationsFor(repeats), 0);
 
   // Out of the band, not a number, and the same frequency spelled otherwise.
-  const std::vector<std::string> others = {
-      "", "abc", "30000", "400000", "-251000", "0", "2147483647999",
+  std::vector<std::string> others = {
+      "", "abc", "30000", "400000", "-251000", "2147483647999",
       std::string(576, '9'), std::string("\0" "251000", 7), "\x01\x02\x03",
       "251000\r\n", "  251000", "251000x"};
+  // The package library takes "0" as the pilot leaving his aircraft, after
+  // which the same frequency counts again; the fixed build rejects it.
+  if (kFixedPluginApiVersion != 0) others.insert(others.begin() + 5, "0");
   EXPECT_EQ(AllocationsFor(others), 0);
 
   // Each of them really was dropped: no move, and the user stays put.

@@ -132,3 +132,20 @@ TEST(FrequencyRule, EveryAcceptedFrequencyHasAShortWellFormedName) {
 }
 
 }  // namespace
+
+// The game side's "no aircraft" is "0" itself; text that only reads as 0,
+// or a 0 that starts a number, is not.
+TEST(FrequencyRule, LeavingTheAircraftIsZeroAlone) {
+  const struct {
+    std::string text;
+    bool leaves;
+  } cases[] = {
+      {"0", true},          {"0\n", true},       {" 0\r\n", true}, {std::string("0\0", 2), true},
+      {"", false},          {"abc", false},      {"00", false},    {"0251000", false},
+      {"-0", false},        {"+0", false},       {"0.0", false},   {std::string("0\0x", 3), false},
+      {"30001", false},     {"0 0", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsLeaveAircraft(c.text.data(), c.text.size()), c.leaves) << '"' << c.text << '"';
+  }
+}

@@ -9,6 +9,17 @@ int32_t ParseFrequency(const char* text, size_t length) {
   return ParseDecimalClamped(text, length);
 }
 
+bool IsLeaveAircraft(const char* text, size_t length) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t i = 0;
+  while (i < length && blank(text[i])) ++i;
+  if (i == length || text[i] != '0') return false;
+  ++i;
+  // A sender may end its text with a NUL, as it may end a frequency.
+  while (i < length && (blank(text[i]) || text[i] == '\0')) ++i;
+  return i == length;
+}
+
 bool IsAcceptedFrequency(int32_t frequency) {
   return static_cast<uint32_t>(frequency) - static_cast<uint32_t>(kLowestFrequency) <=
          static_cast<uint32_t>(kHighestFrequency - kLowestFrequency);

@@ -23,6 +23,11 @@ struct ChannelName {
 // but clamped to the signed 32-bit range.
 int32_t ParseFrequency(const char* text, size_t length);
 
+// The game side's "no aircraft any more" (menu, spectator, death): the text
+// "0" alone, blanks and line ends around it allowed. Text that merely reads
+// as 0 ("abc") is no such message.
+bool IsLeaveAircraft(const char* text, size_t length);
+
 // 30001 <= frequency <= 399999.
 bool IsAcceptedFrequency(int32_t frequency);
 

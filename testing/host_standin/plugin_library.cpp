@@ -45,6 +45,13 @@ bool PluginLibrary::Load(const std::string& utf8Path, std::string* error) {
   BindOptional(library, "ts3plugin_processCommand", &e.processCommand);
   BindOptional(library, "ts3plugin_onServerErrorEvent", &e.onServerErrorEvent);
   BindOptional(library, "ts3plugin_onServerPermissionErrorEvent", &e.onServerPermissionErrorEvent);
+  BindOptional(library, "ts3plugin_freeMemory", &e.freeMemory);
+  BindOptional(library, "ts3plugin_initMenus", &e.initMenus);
+  BindOptional(library, "ts3plugin_onMenuItemEvent", &e.onMenuItemEvent);
+  BindOptional(library, "ts3plugin_initHotkeys", &e.initHotkeys);
+  BindOptional(library, "ts3plugin_onHotkeyEvent", &e.onHotkeyEvent);
+  BindOptional(library, "ts3plugin_infoTitle", &e.infoTitle);
+  BindOptional(library, "ts3plugin_infoData", &e.infoData);
   if (!complete) {
     CloseLibrary(library);
     return false;

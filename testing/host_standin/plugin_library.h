@@ -37,6 +37,16 @@ struct PluginExports {
   int (*onServerPermissionErrorEvent)(uint64_t connection, const char* errorMessage,
                                       unsigned int error, const char* returnCode,
                                       unsigned int failedPermissionID);
+  // Optional: the pilot's controls (menu, hotkeys, info panel) and the
+  // release of what the plugin hands to the client.
+  void (*freeMemory)(void* data);
+  void (*initMenus)(PluginMenuItem*** menuItems, char** menuIcon);
+  void (*onMenuItemEvent)(uint64_t connection, PluginMenuType type, int menuItemID,
+                          uint64_t selectedItemID);
+  void (*initHotkeys)(PluginHotkey*** hotkeys);
+  void (*onHotkeyEvent)(const char* keyword);
+  const char* (*infoTitle)();
+  void (*infoData)(uint64_t connection, uint64_t id, PluginItemType type, char** data);
 };
 
 class PluginLibrary {

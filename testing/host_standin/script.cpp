@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -94,6 +95,121 @@ bool TypeInChat(std::istringstream& arguments, const PluginExports& plugin) {
   return true;
 }
 
+// menus: the plugin's global menu as the client would build it, with each
+// item's state; the client then releases what the plugin allocated.
+bool ShowMenus(HostSession& session) {
+  const PluginExports& plugin = session.library.exports();
+  if (plugin.initMenus == nullptr || plugin.freeMemory == nullptr) return Fail("no menu exports");
+  PluginMenuItem** items = nullptr;
+  char* icon = nullptr;
+  plugin.initMenus(&items, &icon);
+  if (items == nullptr) return Fail("the plugin gave no menu");
+  const std::map<int, bool> enabled = SimulatedHost::Instance().MenuEnabled();
+  session.menuItems.clear();
+  for (PluginMenuItem** item = items; *item != nullptr; ++item) {
+    const auto state = enabled.find((*item)->id);
+    std::printf("menu item %d '%s'%s\n", (*item)->id, (*item)->text,
+                state == enabled.end() ? "" : state->second ? " enabled" : " greyed");
+    session.menuItems[(*item)->text] = (*item)->id;
+    plugin.freeMemory(*item);
+  }
+  plugin.freeMemory(items);
+  if (icon != nullptr) plugin.freeMemory(icon);
+  return true;
+}
+
+bool ClickMenu(std::istringstream& arguments, HostSession& session) {
+  const PluginExports& plugin = session.library.exports();
+  uint64_t connection = 0;
+  std::string text;
+  if (!(arguments >> connection) || !std::getline(arguments >> std::ws, text)) {
+    return Fail("menu CONN TEXT");
+  }
+  const auto item = session.menuItems.find(text);
+  if (item == session.menuItems.end() || plugin.onMenuItemEvent == nullptr) {
+    return Fail("no menu item '" + text + "' (run menus first)");
+  }
+  const std::map<int, bool> enabled = SimulatedHost::Instance().MenuEnabled();
+  const auto state = enabled.find(item->second);
+  if (state != enabled.end() && !state->second) return Fail("menu item '" + text + "' is greyed");
+  std::printf("clicked menu '%s'\n", text.c_str());
+  std::fflush(stdout);
+  plugin.onMenuItemEvent(connection, PLUGIN_MENU_TYPE_GLOBAL, item->second, 0);
+  return true;
+}
+
+bool ShowHotkeys(const PluginExports& plugin) {
+  if (plugin.initHotkeys == nullptr || plugin.freeMemory == nullptr) {
+    return Fail("no hotkey exports");
+  }
+  PluginHotkey** hotkeys = nullptr;
+  plugin.initHotkeys(&hotkeys);
+  if (hotkeys == nullptr) return Fail("the plugin gave no hotkeys");
+  for (PluginHotkey** hotkey = hotkeys; *hotkey != nullptr; ++hotkey) {
+    std::printf("hotkey %s: %s\n", (*hotkey)->keyword, (*hotkey)->description);
+    plugin.freeMemory(*hotkey);
+  }
+  plugin.freeMemory(hotkeys);
+  return true;
+}
+
+// The info panel's text for an item, lines joined by " | "; "" for nothing.
+bool InfoText(const PluginExports& plugin, uint64_t connection, PluginItemType type, uint64_t id,
+              std::string* text) {
+  if (plugin.infoData == nullptr || plugin.infoTitle == nullptr || plugin.freeMemory == nullptr) {
+    return Fail("no info panel exports");
+  }
+  char* data = nullptr;
+  plugin.infoData(connection, id, type, &data);
+  text->clear();
+  if (data == nullptr) return true;
+  for (const char* c = data; *c != '\0'; ++c) {
+    if (*c == '\n') {
+      *text += " | ";
+    } else {
+      *text += *c;
+    }
+  }
+  plugin.freeMemory(data);
+  return true;
+}
+
+bool ShowInfo(std::istringstream& arguments, const PluginExports& plugin) {
+  uint64_t connection = 0;
+  uint64_t id = 0;
+  std::string kind;
+  if (!(arguments >> connection >> kind >> id) ||
+      (kind != "server" && kind != "channel" && kind != "client")) {
+    return Fail("info CONN server|channel|client ID");
+  }
+  const PluginItemType type = kind == "server"    ? PLUGIN_SERVER
+                              : kind == "channel" ? PLUGIN_CHANNEL
+                                                  : PLUGIN_CLIENT;
+  std::string text;
+  if (!InfoText(plugin, connection, type, id, &text)) return false;
+  std::printf("info panel '%s' for %s %llu: %s\n", plugin.infoTitle(), kind.c_str(),
+              static_cast<unsigned long long>(id), text.empty() ? "(nothing)" : text.c_str());
+  return true;
+}
+
+// The plugin's listener works on its own thread; its state shows in the
+// panel, which is asked again until it says what is awaited.
+bool WaitForInfo(std::istringstream& arguments, const PluginExports& plugin) {
+  uint64_t connection = 0;
+  std::string wanted;
+  if (!(arguments >> connection) || !std::getline(arguments >> std::ws, wanted)) {
+    return Fail("wait-info CONN TEXT");
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::string text;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!InfoText(plugin, connection, PLUGIN_SERVER, connection, &text)) return false;
+    if (text.find(wanted) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return Fail("the info panel never showed '" + wanted + "'; it shows: " + text);
+}
+
 bool Run(const std::string& command, std::istringstream& arguments, HostSession& session) {
   SimulatedHost& host = SimulatedHost::Instance();
   const PluginExports& plugin = session.library.exports();
@@ -138,6 +254,10 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     if (!loaded) return Fail("init before load");
     std::printf("init returned %d\n", plugin.init());
     session.initialized = true;
+    if (host.RegisterIDAfterInit() && StandInClient().UsesPluginID()) {
+      plugin.registerPluginID(kStandInPluginID);
+      std::printf("plugin ID registered after init\n");
+    }
     if (SimulatedHost::Instance().PluginIdMismatches() != 0) {
       return Fail("getPluginPath was asked without the registered plugin ID");
     }
@@ -226,6 +346,44 @@ bool Run(const std::string& command, std::istringstream& arguments, HostSession&
     if (ShutDownIfStarted(session)) std::printf("shutdown returned\n");
     session.library.Unload();
     std::printf("unloaded\n");
+  } else if (command == "id-order") {
+    std::string order;
+    if (!(arguments >> order) || (order != "before" && order != "after")) {
+      return Fail("id-order before|after");
+    }
+    host.SetRegisterIDAfterInit(order == "after");
+  } else if (command == "menus") {
+    if (!loaded) return Fail(command + " before load");
+    return ShowMenus(session);
+  } else if (command == "menu") {
+    if (!loaded) return Fail(command + " before load");
+    return ClickMenu(arguments, session);
+  } else if (command == "hotkeys") {
+    if (!loaded) return Fail(command + " before load");
+    return ShowHotkeys(plugin);
+  } else if (command == "hotkey") {
+    std::string keyword;
+    if (!loaded || plugin.onHotkeyEvent == nullptr || !(arguments >> keyword)) {
+      return Fail("hotkey KEYWORD, with a plugin that has hotkeys");
+    }
+    std::printf("pressed hotkey %s\n", keyword.c_str());
+    std::fflush(stdout);
+    plugin.onHotkeyEvent(keyword.c_str());
+  } else if (command == "info") {
+    if (!loaded) return Fail(command + " before load");
+    return ShowInfo(arguments, plugin);
+  } else if (command == "wait-info") {
+    if (!loaded) return Fail(command + " before load");
+    return WaitForInfo(arguments, plugin);
+  } else if (command == "info-updates") {
+    std::printf("info panel refreshes asked: %d\n", host.InfoUpdateRequests());
+  } else if (command == "expect-moves") {
+    size_t count = 0;
+    arguments >> count;
+    if (host.Moves().size() != count) {
+      return Fail(std::to_string(host.Moves().size()) + " moves, expected " +
+                  std::to_string(count));
+    }
   } else if (command == "print-log") {
     const std::string path = session.pluginDirectory + "zovik_plugin/zovik_plugin.log";
     std::ifstream log(path, std::ios::binary);

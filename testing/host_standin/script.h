@@ -27,10 +27,21 @@
 //   echo TEXT                print TEXT (a demo's narration)
 //   where CONN               print the user's channel on CONN
 //   print-log                print the plugin's log file
+//   id-order before|after    when a client from 3.1 on registers the plugin's
+//                            ID: before ts3plugin_init (default) or after it
+//   menus                    ask for the plugin's menu and print its items
+//   menu CONN TEXT           click the global menu item TEXT (fails when greyed)
+//   hotkeys                  ask for the plugin's hotkeys and print them
+//   hotkey KEYWORD           the user presses the hotkey bound to KEYWORD
+//   info CONN server|channel|client ID   what the info panel shows for an item
+//   wait-info CONN TEXT      wait until CONN's server item shows TEXT
+//   info-updates             print how often the plugin asked to refresh the panel
+//   expect-moves N           fail unless exactly N moves happened so far
 //   # ...                    comment
 #pragma once
 
 #include <istream>
+#include <map>
 #include <string>
 
 #include "testing/host_standin/plugin_library.h"
@@ -40,6 +51,7 @@ struct HostSession {
   std::string pluginDirectory;
   PluginLibrary library;
   bool initialized = false;
+  std::map<std::string, int> menuItems;  // text -> id, from the last "menus"
 };
 
 // Runs every command; returns 0, or 1 at the first command that fails.

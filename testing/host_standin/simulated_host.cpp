@@ -53,6 +53,9 @@ void SimulatedHost::Reset() {
   flushes_.clear();
   answers_.clear();
   returnCodes_ = 0;
+  menuEnabled_.clear();
+  infoUpdates_ = 0;
+  registerIDAfterInit_ = false;
   // Memory still held by a plugin stays counted until it is released.
   foreignFrees_ = 0;
   pluginIdMismatches_ = 0;
@@ -76,6 +79,8 @@ TS3Functions SimulatedHost::FunctionTable(const ClientProfile& client) const {
   table.setChannelVariableAsString = &SetChannelVariableAsString;
   table.flushChannelCreation = &FlushChannelCreation;
   table.createReturnCode = &CreateReturnCode;
+  table.requestInfoUpdate = &RequestInfoUpdate;
+  table.setPluginMenuEnabled = &SetPluginMenuEnabled;
   table.getPluginPath = client.UsesPluginID()
                             ? reinterpret_cast<HostSlot>(&GetPluginPathWithID)
                             : reinterpret_cast<HostSlot>(&GetPluginPathWithoutID);
@@ -419,6 +424,45 @@ unsigned int SimulatedHost::GetConnectionStatus(uint64_t connection, int* result
   return kHostOk;
 }
 
+std::map<int, bool> SimulatedHost::MenuEnabled() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return menuEnabled_;
+}
+
+int SimulatedHost::InfoUpdateRequests() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return infoUpdates_;
+}
+
+void SimulatedHost::SetRegisterIDAfterInit(bool after) {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  registerIDAfterInit_ = after;
+}
+
+bool SimulatedHost::RegisterIDAfterInit() {
+  std::lock_guard<std::mutex> guard(stateLock_);
+  return registerIDAfterInit_;
+}
+
+unsigned int SimulatedHost::RequestInfoUpdate(uint64_t connection, PluginItemType type,
+                                              uint64_t id) {
+  (void)connection;
+  (void)type;
+  (void)id;
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  ++host.infoUpdates_;
+  return kHostOk;
+}
+
+void SimulatedHost::SetPluginMenuEnabled(const char* pluginID, int menuID, int enabled) {
+  SimulatedHost& host = Instance();
+  std::lock_guard<std::mutex> guard(host.stateLock_);
+  // The client ignores a call without the plugin's own ID.
+  if (pluginID == nullptr || host.expectedPluginID_ != pluginID) return;
+  host.menuEnabled_[menuID] = enabled != 0;
+}
+
 unsigned int SimulatedHost::GetChannelOfClient(uint64_t connection, anyID client,
                                                uint64_t* result) {
   SimulatedHost& host = Instance();
@@ -626,7 +670,8 @@ bool HandOverToPlugin(const PluginExports& plugin, const ClientProfile& client,
       *error = "missing export ts3plugin_registerPluginID";
       return false;
     }
-    plugin.registerPluginID(kStandInPluginID);
+    // Otherwise the script's init registers it once ts3plugin_init returned.
+    if (!SimulatedHost::Instance().RegisterIDAfterInit()) plugin.registerPluginID(kStandInPluginID);
   }
   return true;
 }

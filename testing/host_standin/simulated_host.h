@@ -157,6 +157,15 @@ class SimulatedHost {
   // Waits until at least `count` lines were printed; false on timeout.
   bool WaitForChatLines(size_t count, std::chrono::milliseconds timeout);
 
+  // The plugin's menu items as it enabled or greyed them (id -> enabled),
+  // and how often it asked for the info panel to be refreshed.
+  std::map<int, bool> MenuEnabled();
+  int InfoUpdateRequests();
+  // Whether the ID is registered after ts3plugin_init rather than before it
+  // (the SDK's documented order; clients from 3.1 on appear to do the other).
+  void SetRegisterIDAfterInit(bool after);
+  bool RegisterIDAfterInit();
+
   // Memory handed to the plugin and not yet released with freeMemory, and
   // releases of pointers this client never handed out.
   int OutstandingAllocations();
@@ -182,6 +191,8 @@ class SimulatedHost {
   static unsigned int FlushChannelCreation(uint64_t connection, uint64_t parent,
                                            const char* returnCode);
   static void CreateReturnCode(const char* pluginID, char* returnCode, size_t maxLen);
+  static unsigned int RequestInfoUpdate(uint64_t connection, PluginItemType type, uint64_t id);
+  static void SetPluginMenuEnabled(const char* pluginID, int menuID, int enabled);
   static uint64_t GetCurrentServerConnectionHandlerID();
   static void PrintMessage(uint64_t connection, const char* message, int target);
   static void PrintMessageToCurrentTab(const char* message);
@@ -234,6 +245,9 @@ class SimulatedHost {
   std::vector<CreationFlush> flushes_;
   std::deque<ServerAnswer> answers_;
   int returnCodes_ = 0;
+  std::map<int, bool> menuEnabled_;
+  int infoUpdates_ = 0;
+  bool registerIDAfterInit_ = false;
   std::set<void*> allocations_;
   int foreignFrees_ = 0;
 };
