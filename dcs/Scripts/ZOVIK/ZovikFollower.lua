@@ -1,7 +1,8 @@
 -- The game side's rule, without the game and without the socket: at each
 -- radio read, the aircraft the pilot sits in and the reading of its radio
 -- become the datagram to send, or nothing; when nothing is sent the log
--- says why, once for each cause in a mission.
+-- says why, once for each cause in a mission. Leaving the aircraft after a
+-- frequency went out sends LEFT.
 local M = {}
 
 -- s of model time between reads: 20 a second at most, so a turn of the knob
@@ -58,7 +59,7 @@ end
 -- repeat, and a voice client started meanwhile needs it.
 function Follower:nothing(cause, level, format, ...)
   self.lastSent = nil
-  self:tell(cause, level, format .. ": nothing sent", ...)
+  if not self.said[cause] then self:tell(cause, level, format .. ": nothing sent", ...) end
 end
 
 -- `text` is due when it differs from the last datagram sent or the resend
@@ -94,7 +95,8 @@ end
 -- One read at model time `now`. cockpit.selfData() answers as LoGetSelfData;
 -- cockpit.frequency(device) gives that device's hertz, or nil while the radio
 -- is off. Either may raise: a passing fault, the next good answer resumes.
--- Returns the datagram's text, or nil.
+-- Returns the datagram's text, or nil; the export reports it with sent()
+-- once the socket took it.
 function Follower:read(now, cockpit)
   self.readAt, self.nextRead = now, now + M.READ_PERIOD - SLACK
   -- The aircraft is asked first, every time: device numbers mean other
