@@ -140,7 +140,8 @@ end
 -- resend while it lasts; the plugin may take him back to his own channel.
 function Follower:left(now)
   if not self.flown then
-    return self:nothing("no aircraft", "INFO", "no aircraft (menu, spectator, or the pilot is dead)")
+    return self:nothing("no aircraft", "INFO",
+      "no aircraft (menu, spectator, or the pilot is dead)")
   end
   self:tell("left", "INFO", "no aircraft (menu, spectator, or the pilot is dead): %s sent", M.LEFT)
   return self:due(M.LEFT, now)
