@@ -160,7 +160,7 @@ chain_row() {
   }
   sed -n 's/^datagram -> requestClientMove: median \([0-9.]*\) ms, max \([0-9.]*\) ms over \([0-9]*\) moves.*/| G5 Datagram sent → requestClientMove, wall clock (\3 moves: knob turns and changes of seat in the mock game) | '"$build"' | median \1 ms · max \2 ms | — | median \1 ms | reported | reported |/p' "$work/chain"
 }
-game_figure "G1-G4, G6 export script in the mock game" \
+game_figure "G1-G4, G6, G7 export script in the mock game" \
   taskset -c "$measured" lua5.1 bench/dcs/frame_bench.lua dcs/Scripts/ZOVIK
 game_figure "G5 chain, native" chain_row "zovik_linux_amd64.so, native" "$lin/zovik_host"
 game_figure "G5 chain, Wine" chain_row "$wine_build" "$win/zovik_host.exe" cmake/wine-run.sh "$prefix"

@@ -89,6 +89,26 @@ row("G1 Frame between radio reads, time added per frame (200,000 frames a sample
   "with ZOVIK: " .. spread(with) .. " µs", "another tool alone: " .. spread(base) .. " µs",
   "+" .. spread(added) .. " µs", "≤ 1 µs", median(added) <= 1)
 
+-- Memory between reads: the collector stopped, the heap's growth over many
+-- frames of each set, per frame, in bytes (Lua counts it in KiB).
+local function allocated(set, frames)
+  use(set)
+  game:frame(1e-9) -- a first call may size a buffer once
+  collectgarbage("collect")
+  collectgarbage("stop")
+  local before = collectgarbage("count")
+  for _ = 1, frames do game:frame(1e-9) end
+  local bytes = (collectgarbage("count") - before) * 1024 / frames
+  collectgarbage("restart")
+  return bytes
+end
+readsBefore = game.reads
+local aloneBytes, withBytes = allocated(alone, 100000), allocated(withZovik, 100000)
+assert(game.reads - readsBefore <= 1, "reads happened in the frames between reads")
+row("G7 Frame between radio reads, bytes allocated per frame (100,000 frames, collector stopped)",
+  string.format("with ZOVIK: %.3f B", withBytes), string.format("another tool alone: %.3f B",
+  aloneBytes), string.format("%+.3f B", withBytes - aloneBytes), "0 B", withBytes - aloneBytes <= 0)
+
 -- Every frame a read: 0.05 s of model time a frame, so each frame asks the
 -- aircraft and reads its radio; every 40th resends.
 readsBefore = game.reads

@@ -54,6 +54,8 @@ function M.new(options)
     getDeviceFails = false, -- GetDevice raises
     hosts = {}, -- name -> the address socket.dns.toip finds, or false: not found
     lookups = 0, -- socket.dns.toip calls
+    sendFails = false, -- sendto answers an error (network down) and sends nothing
+    clockReads = 0, -- LoGetModelTime calls
     logLines = {},
     sends = {}, -- { time = model time, wall = socket.gettime(), text = datagram }
     nextEvent = nil,
@@ -66,6 +68,7 @@ function M.new(options)
       return {
         settimeout = function(_, ...) return udp:settimeout(...) end,
         sendto = function(_, text, host, port)
+          if game.sendFails then return nil, "network is unreachable" end
           game.sends[#game.sends + 1] = { time = game.time, wall = socket.gettime(), text = text }
           return udp:sendto(text, host, port)
         end,
@@ -93,7 +96,10 @@ function M.new(options)
       game.logLines[#game.logLines + 1] = subsystem .. " " .. level .. " " .. message
     end,
   }
-  _G.LoGetModelTime = function() return game.time end
+  _G.LoGetModelTime = function()
+    game.clockReads = game.clockReads + 1
+    return game.time
+  end
   _G.LoGetSelfData = function()
     if game.selfDataFails then error("LoGetSelfData unavailable") end
     return game.aircraft and { Name = game.aircraft } or nil
@@ -237,6 +243,24 @@ function M.neighbour(period, failing)
     return period and t + period
   end
   LuaExportStop = function() calls.stop = calls.stop + 1 end
+  return calls
+end
+
+-- Other export tools that replace ZOVIK's callbacks without chaining them:
+-- plainly, as `function LuaExportStart() ... end` does, or only inside their
+-- own start. Each counts its frame and start calls.
+function M.plainNeighbour(calls)
+  calls = calls or { start = 0, after = 0 }
+  LuaExportStart = function() calls.start = calls.start + 1 end
+  LuaExportAfterNextFrame = function() calls.after = calls.after + 1 end
+  return calls
+end
+function M.lateNeighbour(calls)
+  calls = calls or { start = 0, after = 0 }
+  LuaExportStart = function()
+    calls.start = calls.start + 1
+    M.plainNeighbour(calls)
+  end
   return calls
 end
 

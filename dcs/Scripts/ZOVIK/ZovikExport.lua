@@ -3,12 +3,15 @@
 -- line). Only this file touches the game (callbacks, LoGetSelfData, GetDevice,
 -- the log) and the socket; what to send and when is ZovikFollower.lua's rule.
 
--- Loaded twice in one export state (the line added twice, or two tools
--- loading us), the second load changes nothing: the first leaves its mark in
--- package.loaded, which no callback chain can hide.
+-- Loaded twice in one export state (Export.lua run again, the line added
+-- twice, or two tools loading us), the second load puts our callbacks back
+-- on top where something replaced them and adds nothing else: the first
+-- leaves its mark in package.loaded, which no callback chain can hide.
 local MARK = "ZovikExport"
-if package.loaded[MARK] then
-  return package.loaded[MARK]
+local loaded = package.loaded[MARK]
+if type(loaded) == "table" and loaded.adopt then
+  pcall(loaded.adopt)
+  return loaded
 end
 
 -- level: "INFO" or "ERROR", the names of the game's log levels.
@@ -43,17 +46,9 @@ local function install()
     package.cpath = package.cpath .. ";.\\LuaSocket\\?.dll"
   end
 
-  -- The callbacks other tools installed before us, called as the game calls them.
-  local previous = {}
-  for _, name in ipairs({ "LuaExportStart", "LuaExportBeforeNextFrame", "LuaExportAfterNextFrame",
-    "LuaExportActivityNextEvent", "LuaExportStop" }) do
-    local theirs = rawget(_G, name)
-    previous[name] = function(...)
-      if theirs then return guard("another export script's " .. name, theirs, ...) end
-    end
-  end
   local cockpit = {}
-  local settings, follower, address, udp, modelTime -- the mission's, made by start()
+  -- The mission's, made by start(); sendLabel: "sending to HOST:PORT".
+  local settings, follower, address, udp, modelTime, sendLabel
 
   local function isOn(device) return device:is_on() end
   function cockpit.frequency(id)
@@ -85,16 +80,21 @@ local function install()
   end
 
   local function send(text)
-    local to = address:get(modelTime())
-    if to then assert(udp:sendto(text, to, settings.port)) end
+    assert(udp:sendto(text, address:get(), settings.port))
+    follower:sent(text)
   end
 
-  -- Between reads a frame costs one call for the model time and one comparison.
+  -- Between reads a frame costs one call for the model time and one or two
+  -- comparisons. Model time before the last read is a mission restarted
+  -- without a stop: its schedule starts again rather than wait for the old one.
   local function poll()
     local now = follower and modelTime()
-    if now and now >= follower.nextRead then
+    if not now then return end
+    if now >= follower.nextRead then
       local text = follower:read(now, cockpit)
-      if text then guard("sending to " .. settings.host .. ":" .. settings.port, send, text) end
+      if text then guard(sendLabel, send, text) end
+    elseif now < follower.readAt then
+      follower:restart()
     end
   end
 
@@ -108,9 +108,11 @@ local function install()
     local problems
     settings, problems = Settings.load(dir .. "ZovikConfig.lua")
     for _, problem in ipairs(problems) do writeLog("ERROR", problem) end
+    sendLabel = "sending to " .. settings.host .. ":" .. settings.port
     modelTime, cockpit.selfData = LoGetModelTime, LoGetSelfData
     local socket = require("socket")
-    -- Never wait in a frame: a datagram a full buffer drops is resent later.
+    -- Never wait in a frame: a datagram a full buffer drops is sent again at
+    -- the next read, and a name is looked up here only.
     udp = assert(socket.udp())
     udp:settimeout(0)
     address = Address.new(settings.host, socket.dns.toip, writeLog)
@@ -118,20 +120,54 @@ local function install()
     follower = Follower.new(settings, Aircraft, Radio, writeLog, Crew)
   end
 
-  for name, work in pairs({ LuaExportStart = start, LuaExportAfterNextFrame = poll,
-    LuaExportStop = stop }) do
-    _G[name] = function()
-      previous[name]()
-      guard(name, work)
+  -- Our hooks, each calling the callback it replaced first, as the game would
+  -- have; a neighbour may replace any of them while it runs (its Start
+  -- installing its own frame callback, say), so after it returns ours go back
+  -- on top. A chain that holds two of ours (a second load above a tool that
+  -- chained the first) does our work once: in the outermost.
+  local ours = setmetatable({}, { __mode = "k" })
+  local work = { LuaExportStart = start, LuaExportAfterNextFrame = poll, LuaExportStop = stop }
+  local names = { "LuaExportStart", "LuaExportBeforeNextFrame", "LuaExportAfterNextFrame",
+    "LuaExportActivityNextEvent", "LuaExportStop" }
+  local inside = false
+  local adopt
+  local G = _G
+  local function hook(name, theirs)
+    local label, mine = "another export script's " .. name, work[name]
+    local function ourHook(...)
+      if inside then return theirs and guard(label, theirs, ...) end
+      inside = true
+      local result
+      if theirs then
+        result = guard(label, theirs, ...)
+        -- Asked after every neighbour's call, so spelled out, without rawget
+        -- or a call: calls cost the frame more than our work between reads.
+        -- The three that do our work are the ones that must stay on top.
+        if not (ours[G.LuaExportAfterNextFrame] and ours[G.LuaExportStart]
+          and ours[G.LuaExportStop]) then
+          adopt()
+        end
+      end
+      inside = false
+      if mine then guard(name, mine) end
+      return result
     end
+    ours[ourHook] = true
+    return ourHook
   end
   -- Our reads ride on the frame callback, which the game calls every frame. A
-  -- neighbour's other two pass through untouched: the game calls them when it
-  -- would without us (its activity's time is the one we return); errors stay here.
-  for _, name in ipairs({ "LuaExportBeforeNextFrame", "LuaExportActivityNextEvent" }) do
-    if rawget(_G, name) then _G[name] = previous[name] end
+  -- neighbour's other two keep their calls as the game would make them
+  -- without us (its activity's time is the one we return); errors stay here.
+  function adopt()
+    for _, name in ipairs(names) do
+      local current = rawget(_G, name)
+      if not ours[current] and (current or work[name]) then
+        _G[name] = hook(name, current)
+      end
+    end
   end
-  return true
+  adopt()
+  return { adopt = adopt }
 end
 
 package.loaded[MARK] = guard("starting ZOVIK", install)

@@ -1,12 +1,15 @@
 -- The game side's rule, without the game and without the socket: at each
 -- radio read, the aircraft the pilot sits in and the reading of its radio
 -- become the datagram to send, or nothing; when nothing is sent the log
--- says why, once for each cause in a mission.
+-- says why, once for each cause in a mission. Leaving the aircraft after a
+-- frequency went out sends LEFT.
 local M = {}
 
 -- s of model time between reads: 20 a second at most, so a turn of the knob
 -- or a change of seat is sent within 0.05 s and a frame.
 M.READ_PERIOD = 0.05
+-- The datagram that says the pilot left his aircraft.
+M.LEFT = "0"
 -- Taken off each deadline: three frames of 1/60 s add up to a hair under
 -- 0.05 s in floating point, more so as model time grows, and without it every
 -- fourth frame would read instead of every third, and resends would slip.
@@ -24,9 +27,11 @@ function M.new(settings, Aircraft, Radio, say, Crew)
     chooser = Crew and Crew.chooser(Aircraft, settings.radios, say),
     settings = settings, Aircraft = Aircraft, Radio = Radio, say = say,
     nextRead = -math.huge, -- model time from which the next read is due
+    readAt = -math.huge, -- model time of the last read
     aircraft = false, -- type at the last answer (nil: no aircraft; false: none yet)
     radio = nil, -- what Aircraft.radioFor gave for it
     lastSent = nil, resendAt = math.huge,
+    flown = false, -- a frequency went out in this mission
     said = {}, -- causes already in the log
   }, Follower)
 end
@@ -42,15 +47,42 @@ local function megahertz(hz)
   return tostring(hz)
 end
 
+-- Once for each cause in a mission, the line string.format(format, ...):
+-- the sentence is made only when it is written.
+function Follower:tell(cause, level, format, ...)
+  if not self.said[cause] then
+    self.said[cause] = true
+    self.say(level, string.format(format, ...))
+  end
+end
+
 -- Nothing is sent at this read. The next reading that can be sent goes out
 -- at once, even if it repeats the last datagram: the plugin ignores a
 -- repeat, and a voice client started meanwhile needs it.
-function Follower:nothing(cause, level, why)
+function Follower:nothing(cause, level, format, ...)
   self.lastSent = nil
-  if not self.said[cause] then
-    self.said[cause] = true
-    self.say(level, why .. ": nothing sent")
+  if not self.said[cause] then self:tell(cause, level, format .. ": nothing sent", ...) end
+end
+
+-- `text` is due when it differs from the last datagram sent or the resend
+-- time has come; it counts as sent only once the export reports it (sent).
+function Follower:due(text, now)
+  if text ~= self.lastSent or now >= self.resendAt then
+    return text
   end
+end
+
+-- The datagram this read gave went out.
+function Follower:sent(text)
+  self.lastSent, self.resendAt = text, self.readAt + self.settings.resendSeconds - SLACK
+  if text ~= M.LEFT then self.flown = true end
+end
+
+-- Model time went back (the mission restarted without a stop): a new
+-- mission, whose schedule and log start afresh.
+function Follower:restart()
+  self.nextRead, self.readAt, self.lastSent, self.resendAt = -math.huge, -math.huge, nil, math.huge
+  self.flown, self.said = false, {}
 end
 
 function Follower:board(aircraft)
@@ -66,16 +98,16 @@ end
 -- One read at model time `now`. cockpit.selfData() answers as LoGetSelfData;
 -- cockpit.frequency(device) gives that device's hertz, or nil while the radio
 -- is off. Either may raise: a passing fault, the next good answer resumes.
--- Returns the datagram's text, or nil.
+-- Returns the datagram's text, or nil; the export reports it with sent()
+-- once the socket took it.
 function Follower:read(now, cockpit)
-  self.nextRead = now + M.READ_PERIOD - SLACK
+  self.readAt, self.nextRead = now, now + M.READ_PERIOD - SLACK
   -- The aircraft is asked first, every time: device numbers mean other
   -- devices in other aircraft, so the last aircraft's radio is never read
   -- in a new one, nor in an aircraft the game could not name.
   local answered, data = pcall(cockpit.selfData)
   if not answered then
-    return self:nothing("LoGetSelfData", "ERROR",
-      "LoGetSelfData failed (" .. tostring(data) .. ")")
+    return self:nothing("LoGetSelfData", "ERROR", "LoGetSelfData failed (%s)", tostring(data))
   end
   local aircraft = type(data) == "table" and type(data.Name) == "string" and data.Name or nil
   if aircraft ~= self.aircraft then
@@ -86,31 +118,39 @@ function Follower:read(now, cockpit)
     radio = self.chooser:radio(radio, cockpit)
   end
   if aircraft == nil then
-    return self:nothing("no aircraft", "INFO",
-      "no aircraft (menu, spectator, or the pilot is dead)")
+    return self:left(now)
   elseif radio == nil then
-    return self:nothing("no radio " .. aircraft, "INFO", aircraft .. ": no radio known for this"
-      .. " type; to follow one, add a line [\"" .. aircraft .. "\"] = DEVICE, under radios in"
-      .. " Scripts\\ZOVIK\\ZovikConfig.lua")
+    return self:nothing("no radio " .. aircraft, "INFO", "%s: no radio known for this type; to"
+      .. " follow one, add a line [\"%s\"] = DEVICE, under radios in"
+      .. " Scripts\\ZOVIK\\ZovikConfig.lua", aircraft, aircraft)
   end
   local read, hz = pcall(cockpit.frequency, radio.device)
   if not read then
-    return self:nothing("failed " .. named(aircraft, radio), "ERROR", "reading "
-      .. named(aircraft, radio) .. " failed (" .. tostring(hz) .. ")")
+    local name = named(aircraft, radio)
+    return self:nothing("failed " .. name, "ERROR", "reading %s failed (%s)", name, tostring(hz))
   elseif hz == nil then
-    return self:nothing("off " .. named(aircraft, radio), "INFO",
-      named(aircraft, radio) .. " is off")
+    local name = named(aircraft, radio)
+    return self:nothing("off " .. name, "INFO", "%s is off", name)
   end
   local text = self.Radio.datagram(hz, radio.spacing)
   if text == nil then
-    return self:nothing("band " .. named(aircraft, radio), "INFO", string.format(
-      "%s reads %s, outside %.3f to %.3f MHz", named(aircraft, radio), megahertz(hz),
-      self.Radio.LOWEST_KHZ / 1000, self.Radio.HIGHEST_KHZ / 1000))
+    local name = named(aircraft, radio)
+    return self:nothing("band " .. name, "INFO", "%s reads %s, outside %.3f to %.3f MHz", name,
+      megahertz(hz), self.Radio.LOWEST_KHZ / 1000, self.Radio.HIGHEST_KHZ / 1000)
   end
-  if text ~= self.lastSent or now >= self.resendAt then
-    self.lastSent, self.resendAt = text, now + self.settings.resendSeconds - SLACK
-    return text
+  return self:due(text, now)
+end
+
+-- The pilot has no aircraft (menu, spectator, dead). Once a frequency went
+-- out in this mission, LEFT tells the plugin, on the change and at each
+-- resend while it lasts; the plugin may take him back to his own channel.
+function Follower:left(now)
+  if not self.flown then
+    return self:nothing("no aircraft", "INFO",
+      "no aircraft (menu, spectator, or the pilot is dead)")
   end
+  self:tell("left", "INFO", "no aircraft (menu, spectator, or the pilot is dead): %s sent", M.LEFT)
+  return self:due(M.LEFT, now)
 end
 
 return M

@@ -43,7 +43,7 @@ function M.check(value)
       if type(given) == "string" and given:find(":", 1, true) then
         -- The game's LuaSocket sends from an IPv4 socket only.
         reject(field, "an IPv4 address or a computer's name (the game cannot send to IPv6)")
-      elseif type(given) == "string" and given:match("^[%w%.%-]+$") then
+      elseif type(given) == "string" and given:match("^[%w%._%-]+$") then
         settings.host = given
       else
         reject(field, "an address such as \"127.0.0.1\" or a computer's name")
