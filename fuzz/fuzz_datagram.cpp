@@ -7,7 +7,8 @@
 // - the log holds whole records only: first the "Received" record with the
 //   datagram's text up to its first NUL, at most 488 bytes, each line feed
 //   written as a newline; then one record per step taken, each with the
-//   prefix and the level of that step.
+//   prefix and the level of that step; the game side's "0" (the pilot
+//   left his aircraft) gives one record and no move.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -79,9 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t offset = 0;
   FUZZ_CHECK(TakeRecord(log, &offset, 5, received));
 
-  // Frequency taken (3), channel looked up (5), move asked (3), switched (2).
+  // Frequency taken (3), channel looked up (5), move asked (3), switched (2);
+  // or the pilot left his aircraft (2).
   std::vector<int> levels;
   if (IsAcceptedFrequency(frequency)) levels = {3, 5};
+  if (IsLeaveAircraft(bytes, size)) levels = {2};
   if (target != 0) levels.insert(levels.end(), {3, 2});
   const std::vector<std::string> rest = SplitLogLines(log.substr(offset));
   FUZZ_CHECK(rest.size() == levels.size());

@@ -76,6 +76,9 @@ void UDPServer::ResetLastSwitch() {
   lastBuild_ = 0;
   lastGeneration_.store(0, std::memory_order_relaxed);
   notices_.Reset();
+  // No listener runs here: its own state starts over with the rest.
+  leftAircraft_ = false;
+  radioFrequency_.store(0, std::memory_order_relaxed);
   std::memset(receiveArea_, 0, sizeof receiveArea_);
 }
 

@@ -44,7 +44,8 @@ class UDPServer {
   // exactly the bytes received (at most kReceiveBytes).
   void HandleDatagram(const char* bytes, size_t length);
 
-  // Forgets the last switch and the notices shown, as at a new start.
+  // Forgets the last switch, the notices shown and what the radio last said,
+  // as at a new start. Only while no listener runs.
   void ResetLastSwitch();
 
   // Whether a frequency without a channel is told in the chat of the
