@@ -16,6 +16,11 @@
 // What the admin types after the slash.
 constexpr std::string_view kZovikCommandKeyword = "zovik";
 
+// A longer command, or one with more frequencies, is refused whole: no comms
+// card needs more, and the queue of one tab stays short.
+constexpr size_t kLongestZovikCommand = 1024;
+constexpr size_t kMostZovikCommandFrequencies = 64;
+
 // One channel to ask the server for, as a permanent channel: at the top
 // level, or under the channel the admin stands in.
 struct ChannelCreation {
