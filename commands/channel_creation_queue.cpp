@@ -83,6 +83,22 @@ bool ChannelCreationQueue::OnServerAnswer(uint64_t connection, std::string_view 
                                           returnCode) != finishedCodes_.end();
 }
 
+void ChannelCreationQueue::DropTab(uint64_t connection, std::vector<TabLine>* lines) {
+  const auto tab = tabs_.find(connection);
+  if (tab == tabs_.end()) return;
+  const size_t count = tab->second.size();
+  if (count != 0) {
+    lines->push_back({connection, CreationsDroppedReply(count)});
+    // An answer to the one on its way may still come from the old server.
+    std::string& code = tab->second.front().returnCode;
+    if (tab->second.front().sent && !code.empty()) {
+      if (finishedCodes_.size() == kFinishedCodesKept) finishedCodes_.pop_front();
+      finishedCodes_.push_back(std::move(code));
+    }
+  }
+  tabs_.erase(tab);
+}
+
 void ChannelCreationQueue::OnCreatedByUs(uint64_t connection, std::string_view name,
                                          std::vector<TabLine>* lines) {
   const auto tab = TabWaiting(connection);

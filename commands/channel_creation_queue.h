@@ -59,6 +59,11 @@ class ChannelCreationQueue {
   bool OnServerAnswer(uint64_t connection, std::string_view returnCode, uint32_t error,
                       std::string_view message, std::vector<TabLine>* lines);
 
+  // The connection of `connection`'s tab was lost or made again, perhaps to
+  // another server: its creations are dropped, the one on its way too, and
+  // one line tells how many were not created.
+  void DropTab(uint64_t connection, std::vector<TabLine>* lines);
+
   // The own client created channel `name` on `connection`: the request on
   // its way there succeeded, if it is for that name.
   void OnCreatedByUs(uint64_t connection, std::string_view name, std::vector<TabLine>* lines);

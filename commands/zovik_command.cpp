@@ -199,6 +199,12 @@ std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds
                std::to_string(seconds), " s; ", Command("check"), " tells whether it was created.");
 }
 
+std::string CreationsDroppedReply(size_t count) {
+  return Reply(std::to_string(count), count == 1 ? " channel" : " channels",
+               " not created: the connection changed before the server answered. Type the "
+               "command again once connected; ", Command("check"), " tells what is there.");
+}
+
 std::string ZovikCommandProblemReply(ZovikCommandProblem problem) {
   switch (problem) {
     case ZovikCommandProblem::kNotConnected:

@@ -52,6 +52,10 @@ std::string CreationAnswerReply(const ChannelCreation& creation, uint32_t error,
 std::string CreationNotSentReply(const ChannelCreation& creation, uint32_t error);
 std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds);
 
+// The chat line for `count` creations dropped when their tab's connection
+// was lost or made again.
+std::string CreationsDroppedReply(size_t count);
+
 // What keeps the plugin from answering a create or check typed in a tab.
 enum class ZovikCommandProblem {
   kNotConnected,        // the tab has no established connection

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "plugin/plugin_settings.h"
 #include "plugin/server_tabs.h"
+#include "plugin/zovik_chat_command.h"
 #include "plugin_identity.h"
 #include "udpserver/udp_server.h"
 
@@ -77,6 +78,7 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
                                                        int newStatus, unsigned int errorNumber) {
   (void)errorNumber;
   try {
+    OnTabConnectionChanged(serverConnectionHandlerID);
     if (newStatus == STATUS_CONNECTION_ESTABLISHED) {
       BuildStoreFrom(serverConnectionHandlerID);
     } else if (newStatus == STATUS_DISCONNECTED) {

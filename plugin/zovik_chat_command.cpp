@@ -152,6 +152,13 @@ void OnChannelCreatedFor(uint64_t serverConnectionHandlerID, uint64_t channelID,
   PumpCreations();
 }
 
+void OnTabConnectionChanged(uint64_t serverConnectionHandlerID) {
+  // A creation queued for one server must never reach the next one.
+  std::vector<TabLine> lines;
+  creations.DropTab(serverConnectionHandlerID, &lines);
+  Print(lines);
+}
+
 ZOVIK_EXPORT const char* ts3plugin_commandKeyword() {
   // The keyword is a literal: its view ends where the literal's NUL is.
   return kZovikCommandKeyword.data();

@@ -125,4 +125,29 @@ TEST(ChannelCreationQueue, ARequestNotSentOrNotAnsweredDoesNotHoldTheRestBack) {
             }));
 }
 
+TEST(ChannelCreationQueue, ATabWhoseConnectionChangesDropsItsCreations) {
+  ChannelCreationQueue queue;
+  FakeClient client;
+  const Clock::time_point now{};
+  std::vector<TabLine> lines;
+  queue.Add(1, 0, {Channel("262.1", 262100), Channel("262.2", 262200), Channel("262.3", 262300)});
+  queue.Add(2, 0, {Channel("262.1", 262100)});
+  queue.Pump(now, client.Sender(), &lines);
+  queue.DropTab(1, &lines);
+  queue.DropTab(1, &lines);  // a second status change: nothing left to tell
+  queue.DropTab(3, &lines);
+  // The old server's late answer is still ours, and nothing more goes to
+  // the tab, whatever server it now reaches.
+  EXPECT_TRUE(queue.OnServerAnswer(1, "c1", 0x0303, "channel name is already in use", &lines));
+  queue.Pump(now, client.Sender(), &lines);
+  queue.OnCreatedByUs(2, "262.1", &lines);
+  EXPECT_EQ(client.sent, (std::vector<std::string>{"1/0/262.1/c1", "2/0/262.1/c2"}));
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{
+                              "1 3 channels not created: the connection changed before the "
+                              "server answered. Type the command again once connected; /zovik "
+                              "check tells what is there.",
+                              "2 created \"262.1\" (262.100 MHz) at the top level.",
+                          }));
+}
+
 }  // namespace
