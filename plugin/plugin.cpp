@@ -79,6 +79,7 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
   (void)errorNumber;
   try {
     OnTabConnectionChanged(serverConnectionHandlerID);
+    g_udpServer.ForgetNotices(serverConnectionHandlerID);
     if (newStatus == STATUS_CONNECTION_ESTABLISHED) {
       BuildStoreFrom(serverConnectionHandlerID);
     } else if (newStatus == STATUS_DISCONNECTED) {

@@ -45,6 +45,10 @@ class UDPServer {
   // Forgets the last switch and the notices shown, as at a new start.
   void ResetLastSwitch();
 
+  // Any thread: connection `connection` changed status; the frequencies told
+  // in its chat may be told again.
+  void ForgetNotices(uint64_t connection) { notices_.ForgetConnection(connection); }
+
   // Whether a frequency without a channel is told in the chat of the
   // followed connection's tab. Set before Start, on the host's thread.
   void SetChatNotices(bool on) { chatNotices_.store(on, std::memory_order_relaxed); }
@@ -71,7 +75,7 @@ class UDPServer {
   uint64_t lastTarget_ = 0;
   uint64_t lastBuild_ = 0;
   uint64_t lastGeneration_ = 0;
-  MissingChannelNotices notices_;
+  MissingChannelNotices notices_;  // ForgetNotices from any thread, the rest listener's
   char receiveArea_[kReceiveBytes + 1] = {};
 };
 
