@@ -69,6 +69,16 @@ void ChannelCreationQueue::Pump(Clock::time_point now, const Send& send,
   }
 }
 
+void ChannelCreationQueue::Expire(Clock::time_point now, std::vector<TabLine>* lines) {
+  for (auto tab = tabs_.begin(); tab != tabs_.end(); ++tab) {
+    if (tab->second.empty()) continue;
+    const Entry& entry = tab->second.front();
+    if (!entry.sent || now - entry.sentAt < kAnswerTimeout) continue;
+    Finish(tab, CreationUnansweredReply(entry.creation, static_cast<int>(kAnswerTimeout.count())),
+           lines);
+  }
+}
+
 bool ChannelCreationQueue::OnServerAnswer(uint64_t connection, std::string_view returnCode,
                                           uint32_t error, std::string_view message,
                                           std::vector<TabLine>* lines) {

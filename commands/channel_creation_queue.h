@@ -51,6 +51,10 @@ class ChannelCreationQueue {
   // creation that ended here.
   void Pump(Clock::time_point now, const Send& send, std::vector<TabLine>* lines);
 
+  // Gives up the requests unanswered for kAnswerTimeout, sending nothing:
+  // for a thread that must not call the client's sending functions.
+  void Expire(Clock::time_point now, std::vector<TabLine>* lines);
+
   // The server's answer `error` (0: done) with `message`, carrying
   // `returnCode` ("" for none). True when the code is one of ours, even one
   // already answered: the client must not show it again. An answer without

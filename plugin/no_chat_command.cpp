@@ -2,3 +2,5 @@
 #include "plugin/zovik_chat_command.h"
 
 void OnTabConnectionChanged(uint64_t serverConnectionHandlerID) { (void)serverConnectionHandlerID; }
+
+void StopCreationTimer() {}

@@ -95,6 +95,7 @@ ZOVIK_EXPORT void ts3plugin_shutdown() {
     LogMessage("PLUGIN: shutdown", 0);
     // The listener must be gone before the client may unload the library.
     g_udpServer.Stop();
+    StopCreationTimer();
   } catch (...) {
   }
 }

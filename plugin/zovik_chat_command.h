@@ -16,3 +16,7 @@ void OnChannelCreatedFor(uint64_t serverConnectionHandlerID, uint64_t channelID,
 // is dropped, told in one line. The fixed API 20 build has no command, and
 // links an empty one.
 void OnTabConnectionChanged(uint64_t serverConnectionHandlerID);
+
+// Client's thread, from ts3plugin_shutdown: stops the thread that gives up
+// unanswered creations, so none runs once the library is unloaded.
+void StopCreationTimer();

@@ -125,6 +125,26 @@ TEST(ChannelCreationQueue, ARequestNotSentOrNotAnsweredDoesNotHoldTheRestBack) {
             }));
 }
 
+TEST(ChannelCreationQueue, ExpiringGivesUpWithoutSending) {
+  ChannelCreationQueue queue;
+  FakeClient client;
+  const Clock::time_point start{};
+  std::vector<TabLine> lines;
+  queue.Add(1, 0, {Channel("262.1", 262100), Channel("262.2", 262200)});
+  queue.Pump(start, client.Sender(), &lines);
+  queue.Expire(start + ChannelCreationQueue::kAnswerTimeout - std::chrono::milliseconds(1),
+               &lines);
+  EXPECT_TRUE(lines.empty());
+  queue.Expire(start + ChannelCreationQueue::kAnswerTimeout, &lines);
+  queue.Expire(start + 2 * ChannelCreationQueue::kAnswerTimeout, &lines);
+  EXPECT_EQ(client.sent.size(), 1u);
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{
+                              "1 \"262.1\" (262.100 MHz): no answer from the server within 10 s; "
+                              "/zovik check tells whether it was created."}));
+  queue.Pump(start + 2 * ChannelCreationQueue::kAnswerTimeout, client.Sender(), &lines);
+  EXPECT_EQ(client.sent.back(), "1/0/262.2/c2");
+}
+
 TEST(ChannelCreationQueue, ATabWhoseConnectionChangesDropsItsCreations) {
   ChannelCreationQueue queue;
   FakeClient client;

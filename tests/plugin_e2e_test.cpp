@@ -2,6 +2,7 @@
 // frequencies arriving on UDP port 10500.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -773,6 +774,20 @@ TEST(PluginCommand, NothingQueuedReachesTheServerATabConnectsToNext) {
   EXPECT_EQ(chat[1],
             "ZOVIK: 3 channels not created: the connection changed before the server answered. "
             "Type the command again once connected; /zovik check tells what is there.");
+}
+
+TEST(PluginCommand, ARequestLeftWithoutAnswerIsToldWithoutAnotherEvent) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no chat command in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create 268"));
+  // The server's answer is never played, nor any other event.
+  ASSERT_TRUE(session.host.WaitForChatLines(1, std::chrono::milliseconds(11000)));
+  EXPECT_EQ(ChatOf(session, 1),
+            (Strings{"ZOVIK: \"" + Fr("268") +
+                     "\" (268.000 MHz): no answer from the server within 10 s; /zovik check "
+                     "tells whether it was created."}));
 }
 
 TEST(PluginCommand, RefusalsAreToldWithTheServersWords) {
