@@ -8,6 +8,24 @@ namespace {
 // Enough for every answer still on its way once its request was given up.
 constexpr size_t kFinishedCodesKept = 64;
 
+// Whether an error can be the refusal of a channel creation: a name in use,
+// a channel property the server does not take, a permission. Without a
+// return code, nothing else may be taken for one: the plugin's own moves
+// are refused with errors of their own (already in, channel full, bad
+// password), and so are the client's.
+bool IsCreationError(uint32_t error) {
+  switch (error) {
+    case 0x0303:  // the name is in use
+    case 0x0307:  // invalid flags
+    case 0x0308:  // the parent is not permanent
+    case 0x030a:  // the family is full
+    case 0x030b:  // invalid order
+      return true;
+    default:
+      return (error & 0xff00) == 0x0a00;  // the permissions
+  }
+}
+
 }  // namespace
 
 void ChannelCreationQueue::Add(uint64_t connection, uint64_t parent,
@@ -51,18 +69,44 @@ void ChannelCreationQueue::Pump(Clock::time_point now, const Send& send,
   }
 }
 
+void ChannelCreationQueue::Expire(Clock::time_point now, std::vector<TabLine>* lines) {
+  for (auto tab = tabs_.begin(); tab != tabs_.end(); ++tab) {
+    if (tab->second.empty()) continue;
+    const Entry& entry = tab->second.front();
+    if (!entry.sent || now - entry.sentAt < kAnswerTimeout) continue;
+    Finish(tab, CreationUnansweredReply(entry.creation, static_cast<int>(kAnswerTimeout.count())),
+           lines);
+  }
+}
+
 bool ChannelCreationQueue::OnServerAnswer(uint64_t connection, std::string_view returnCode,
                                           uint32_t error, std::string_view message,
                                           std::vector<TabLine>* lines) {
   const auto tab = TabWaiting(connection);
   if (tab != tabs_.end() && tab->second.front().returnCode == returnCode &&
-      (!returnCode.empty() || error != 0)) {
+      (!returnCode.empty() || IsCreationError(error))) {
     Finish(tab, CreationAnswerReply(tab->second.front().creation, error, message), lines);
     // Without a code the client shows the answer as it shows any other.
     return !returnCode.empty();
   }
   return !returnCode.empty() && std::find(finishedCodes_.begin(), finishedCodes_.end(),
                                           returnCode) != finishedCodes_.end();
+}
+
+void ChannelCreationQueue::DropTab(uint64_t connection, std::vector<TabLine>* lines) {
+  const auto tab = tabs_.find(connection);
+  if (tab == tabs_.end()) return;
+  const size_t count = tab->second.size();
+  if (count != 0) {
+    lines->push_back({connection, CreationsDroppedReply(count)});
+    // An answer to the one on its way may still come from the old server.
+    std::string& code = tab->second.front().returnCode;
+    if (tab->second.front().sent && !code.empty()) {
+      if (finishedCodes_.size() == kFinishedCodesKept) finishedCodes_.pop_front();
+      finishedCodes_.push_back(std::move(code));
+    }
+  }
+  tabs_.erase(tab);
 }
 
 void ChannelCreationQueue::OnCreatedByUs(uint64_t connection, std::string_view name,

@@ -51,6 +51,10 @@ class ChannelCreationQueue {
   // creation that ended here.
   void Pump(Clock::time_point now, const Send& send, std::vector<TabLine>* lines);
 
+  // Gives up the requests unanswered for kAnswerTimeout, sending nothing:
+  // for a thread that must not call the client's sending functions.
+  void Expire(Clock::time_point now, std::vector<TabLine>* lines);
+
   // The server's answer `error` (0: done) with `message`, carrying
   // `returnCode` ("" for none). True when the code is one of ours, even one
   // already answered: the client must not show it again. An answer without
@@ -58,6 +62,11 @@ class ChannelCreationQueue {
   // since each tab has one request on its way at most.
   bool OnServerAnswer(uint64_t connection, std::string_view returnCode, uint32_t error,
                       std::string_view message, std::vector<TabLine>* lines);
+
+  // The connection of `connection`'s tab was lost or made again, perhaps to
+  // another server: its creations are dropped, the one on its way too, and
+  // one line tells how many were not created.
+  void DropTab(uint64_t connection, std::vector<TabLine>* lines);
 
   // The own client created channel `name` on `connection`: the request on
   // its way there succeeded, if it is for that name.

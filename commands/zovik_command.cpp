@@ -75,13 +75,15 @@ std::string Label(const ChannelFrequencies& channel) {
   return label + " MHz)";
 }
 
-// An accepted frequency in kHz, or the reply that says why the word is none.
-bool ReadFrequency(std::string_view word, int32_t* frequency, std::string* reply) {
+// Whether `word` is a frequency at all, whatever its band.
+bool LooksLikeFrequency(std::string_view word) {
   std::string text;
-  if (!FrequencyArgumentToKilohertzText(word, &text)) {
-    *reply = Reply(Quoted(word), " is not a frequency: type MHz (251, 127.525) or kHz (243500).");
-    return false;
-  }
+  return FrequencyArgumentToKilohertzText(word, &text);
+}
+
+// An accepted frequency in kHz, or the reply that says why the word, a
+// frequency in form, has no channel.
+bool ReadFrequency(std::string_view word, int32_t* frequency, std::string* reply) {
   if (!FrequencyArgumentToKilohertz(word, frequency)) {
     *reply = Reply(Quoted(word), " is outside ", kBand, ": no channel for it.");
     return false;
@@ -116,18 +118,43 @@ ZovikCommandAnswer AnswerZovikCommand(std::string_view text, const ChannelNameEx
   const bool create = verb == "create";
   if (!create && verb != "check") return Refusal(Reply("no command ", Quoted(words.front()), "."));
 
+  if (text.size() > kLongestZovikCommand) {
+    return {{Reply("the command is longer than ", std::to_string(kLongestZovikCommand),
+                   " bytes: nothing done.")},
+            {}};
+  }
+
+  // A word not understood may be an option mangled by the chat (an em dash
+  // for "--") or a frequency mistyped: the line is not done at all, rather
+  // than done in part or elsewhere than meant.
   ZovikCommandAnswer answer;
   bool here = false;
+  std::string notUnderstood;
+  size_t frequencyWords = 0;
+  for (size_t i = 1; i < words.size(); ++i) {
+    if (IsOption(words[i]) && create && Lower(words[i]) == "--here") {
+      here = true;
+    } else if (IsOption(words[i]) || !LooksLikeFrequency(words[i])) {
+      notUnderstood += notUnderstood.empty() ? "" : ", ";
+      notUnderstood += Quoted(words[i]);
+    } else {
+      ++frequencyWords;
+    }
+  }
+  if (!notUnderstood.empty()) {
+    return {{Reply("not understood: ", notUnderstood, "; nothing done. ", Command("help"),
+                   " tells what to type.")},
+            {}};
+  }
+  if (frequencyWords > kMostZovikCommandFrequencies) {
+    return {{Reply("more than ", std::to_string(kMostZovikCommandFrequencies),
+                   " frequencies in one command: nothing done.")},
+            {}};
+  }
+
   ChannelFrequencyList channels;
   for (size_t i = 1; i < words.size(); ++i) {
-    if (IsOption(words[i])) {
-      // An option mistyped must not make the channels elsewhere than meant.
-      if (create && Lower(words[i]) == "--here") {
-        here = true;
-        continue;
-      }
-      return Refusal(Reply(Quoted(verb), " has no option ", Quoted(words[i]), ": nothing done."));
-    }
+    if (IsOption(words[i])) continue;
     int32_t frequency = 0;
     std::string reply;
     if (ReadFrequency(words[i], &frequency, &reply)) {
@@ -184,6 +211,12 @@ std::string CreationNotSentReply(const ChannelCreation& creation, uint32_t error
 std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds) {
   return Reply(Label(creation.channel), ": no answer from the server within ",
                std::to_string(seconds), " s; ", Command("check"), " tells whether it was created.");
+}
+
+std::string CreationsDroppedReply(size_t count) {
+  return Reply(std::to_string(count), count == 1 ? " channel" : " channels",
+               " not created: the connection changed before the server answered. Type the "
+               "command again once connected; ", Command("check"), " tells what is there.");
 }
 
 std::string ZovikCommandProblemReply(ZovikCommandProblem problem) {

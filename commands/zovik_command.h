@@ -16,6 +16,11 @@
 // What the admin types after the slash.
 constexpr std::string_view kZovikCommandKeyword = "zovik";
 
+// A longer command, or one with more frequencies, is refused whole: no comms
+// card needs more, and the queue of one tab stays short.
+constexpr size_t kLongestZovikCommand = 1024;
+constexpr size_t kMostZovikCommandFrequencies = 64;
+
 // One channel to ask the server for, as a permanent channel: at the top
 // level, or under the channel the admin stands in.
 struct ChannelCreation {
@@ -51,6 +56,10 @@ std::string CreationAnswerReply(const ChannelCreation& creation, uint32_t error,
 // nothing within `seconds`.
 std::string CreationNotSentReply(const ChannelCreation& creation, uint32_t error);
 std::string CreationUnansweredReply(const ChannelCreation& creation, int seconds);
+
+// The chat line for `count` creations dropped when their tab's connection
+// was lost or made again.
+std::string CreationsDroppedReply(size_t count);
 
 // What keeps the plugin from answering a create or check typed in a tab.
 enum class ZovikCommandProblem {

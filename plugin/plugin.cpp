@@ -15,6 +15,7 @@
 #include "plugin/plugin_settings.h"
 #include "plugin/settings_dialog.h"
 #include "plugin/server_tabs.h"
+#include "plugin/zovik_chat_command.h"
 #include "plugin_identity.h"
 #include "udpserver/udp_server.h"
 
@@ -100,6 +101,8 @@ ZOVIK_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64_t serverConnection
                                                        int newStatus, unsigned int errorNumber) {
   (void)errorNumber;
   try {
+    OnTabConnectionChanged(serverConnectionHandlerID);
+    g_udpServer.ForgetNotices(serverConnectionHandlerID);
     if (newStatus == STATUS_CONNECTION_ESTABLISHED) {
       BuildStoreFrom(serverConnectionHandlerID);
     } else if (newStatus == STATUS_DISCONNECTED) {
@@ -117,6 +120,7 @@ ZOVIK_EXPORT void ts3plugin_shutdown() {
     CloseSettingsDialog();
     // The listener must be gone before the client may unload the library.
     g_udpServer.Stop();
+    StopCreationTimer();
   } catch (...) {
   }
 }

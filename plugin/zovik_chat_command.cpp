@@ -1,5 +1,8 @@
 #include "plugin/zovik_chat_command.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -8,15 +11,10 @@
 #include "commands/channel_creation_queue.h"
 #include "commands/zovik_command.h"
 #include "host/host_functions.h"
+#include "platform/platform.h"
 #include "plugin/pilot_controls.h"
 
 namespace {
-
-// The requests of every tab, from library load to unload; client's thread.
-ChannelCreationQueue creations;
-
-// The client's own error for a function it does not have (ERROR_undefined).
-constexpr uint32_t kNoSuchFunction = 1;
 
 void Print(uint64_t connection, std::string_view text) {
   HostPrintToServerTab(connection, PluginChatLine(text).c_str());
@@ -25,6 +23,46 @@ void Print(uint64_t connection, std::string_view text) {
 void Print(const std::vector<TabLine>& lines) {
   for (const TabLine& line : lines) Print(line.connection, line.text);
 }
+
+// The requests of every tab, from library load to unload: the client's
+// thread, and the timer thread, which only gives up requests.
+std::mutex creationsLock;
+ChannelCreationQueue creations;
+
+// The timer tells a request left without an answer even when the client
+// sends no event. It prints from its own thread, as the listener prints its
+// notices, and never sends: the sending functions stay on the client's
+// thread, and no client function is called while it holds creationsLock.
+std::mutex timerLock;  // guards timerStop
+std::condition_variable timerWake;
+bool timerStop = false;
+PlatformThread* timer = nullptr;  // client's thread only
+
+void RunTimer(void*) {
+  std::unique_lock<std::mutex> guard(timerLock);
+  while (!timerWake.wait_for(guard, std::chrono::milliseconds(250), [] { return timerStop; })) {
+    guard.unlock();
+    std::vector<TabLine> lines;
+    {
+      const std::lock_guard<std::mutex> queueGuard(creationsLock);
+      creations.Expire(ChannelCreationQueue::Clock::now(), &lines);
+    }
+    Print(lines);
+    guard.lock();
+  }
+}
+
+void StartTimer() {
+  if (timer != nullptr) return;
+  {
+    const std::lock_guard<std::mutex> guard(timerLock);
+    timerStop = false;
+  }
+  timer = PlatformThreadStart(RunTimer, nullptr);
+}
+
+// The client's own error for a function it does not have (ERROR_undefined).
+constexpr uint32_t kNoSuchFunction = 1;
 
 uint32_t SendCreation(const CreationRequest& request, std::string* returnCode) {
   if (g_ts3Functions.setChannelVariableAsString == nullptr ||
@@ -50,7 +88,10 @@ uint32_t SendCreation(const CreationRequest& request, std::string* returnCode) {
 // Sends what may go now and prints how the requests ended.
 void PumpCreations() {
   std::vector<TabLine> lines;
-  creations.Pump(ChannelCreationQueue::Clock::now(), SendCreation, &lines);
+  {
+    const std::lock_guard<std::mutex> guard(creationsLock);
+    creations.Pump(ChannelCreationQueue::Clock::now(), SendCreation, &lines);
+  }
   Print(lines);
 }
 
@@ -115,7 +156,11 @@ void AnswerCommand(uint64_t connection, std::string_view text) {
     Print(connection, ZovikCommandProblemReply(ZovikCommandProblem::kOwnChannelUnknown));
     return;
   }
-  creations.Add(connection, parent, std::move(answer.creations));
+  {
+    const std::lock_guard<std::mutex> guard(creationsLock);
+    creations.Add(connection, parent, std::move(answer.creations));
+  }
+  StartTimer();
 }
 
 // The server's answer to a request; returns 1 when it was one of ours, so
@@ -128,8 +173,12 @@ int OnServerAnswer(uint64_t connection, const char* errorMessage, unsigned int e
       message += std::string(" (") + extraMessage + ")";
     }
     std::vector<TabLine> lines;
-    const bool ours = creations.OnServerAnswer(connection, returnCode == nullptr ? "" : returnCode,
-                                               error, message, &lines);
+    bool ours = false;
+    {
+      const std::lock_guard<std::mutex> guard(creationsLock);
+      ours = creations.OnServerAnswer(connection, returnCode == nullptr ? "" : returnCode, error,
+                                      message, &lines);
+    }
     Print(lines);
     PumpCreations();
     return ours ? 1 : 0;
@@ -149,9 +198,33 @@ void OnChannelCreatedFor(uint64_t serverConnectionHandlerID, uint64_t channelID,
     return;
   }
   std::vector<TabLine> lines;
-  creations.OnCreatedByUs(serverConnectionHandlerID, name, &lines);
+  {
+    const std::lock_guard<std::mutex> guard(creationsLock);
+    creations.OnCreatedByUs(serverConnectionHandlerID, name, &lines);
+  }
   Print(lines);
   PumpCreations();
+}
+
+void OnTabConnectionChanged(uint64_t serverConnectionHandlerID) {
+  // A creation queued for one server must never reach the next one.
+  std::vector<TabLine> lines;
+  {
+    const std::lock_guard<std::mutex> guard(creationsLock);
+    creations.DropTab(serverConnectionHandlerID, &lines);
+  }
+  Print(lines);
+}
+
+void StopCreationTimer() {
+  if (timer == nullptr) return;
+  {
+    const std::lock_guard<std::mutex> guard(timerLock);
+    timerStop = true;
+  }
+  timerWake.notify_all();
+  PlatformThreadJoin(timer);
+  timer = nullptr;
 }
 
 ZOVIK_EXPORT const char* ts3plugin_commandKeyword() {

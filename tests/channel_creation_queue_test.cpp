@@ -85,6 +85,11 @@ TEST(ChannelCreationQueue, WithoutCodesTheNewChannelOrAnUnmarkedRefusalAnswers) 
   EXPECT_TRUE(lines.empty());
   queue.OnCreatedByUs(1, "262.1", &lines);
   queue.Pump(now, client.Sender(), &lines);
+  // Refusals of a move, the plugin's or the client's, are no creation's.
+  for (const uint32_t moveError : {0x0300u, 0x0302u, 0x0309u, 0x030du, 0x0200u, 0x0001u}) {
+    EXPECT_FALSE(queue.OnServerAnswer(1, "", moveError, "move refused", &lines)) << moveError;
+  }
+  ASSERT_EQ(lines.size(), 1u);
   // The client shows an unmarked error itself: not ours to hide.
   EXPECT_FALSE(queue.OnServerAnswer(1, "", 0x0a08, "insufficient client permissions", &lines));
   EXPECT_EQ(client.sent, (std::vector<std::string>{"1/0/262.1/", "1/0/262.2/"}));
@@ -118,6 +123,51 @@ TEST(ChannelCreationQueue, ARequestNotSentOrNotAnsweredDoesNotHoldTheRestBack) {
                 "1 \"262.2\" (262.200 MHz): no answer from the server within 10 s; /zovik check "
                 "tells whether it was created.",
             }));
+}
+
+TEST(ChannelCreationQueue, ExpiringGivesUpWithoutSending) {
+  ChannelCreationQueue queue;
+  FakeClient client;
+  const Clock::time_point start{};
+  std::vector<TabLine> lines;
+  queue.Add(1, 0, {Channel("262.1", 262100), Channel("262.2", 262200)});
+  queue.Pump(start, client.Sender(), &lines);
+  queue.Expire(start + ChannelCreationQueue::kAnswerTimeout - std::chrono::milliseconds(1),
+               &lines);
+  EXPECT_TRUE(lines.empty());
+  queue.Expire(start + ChannelCreationQueue::kAnswerTimeout, &lines);
+  queue.Expire(start + 2 * ChannelCreationQueue::kAnswerTimeout, &lines);
+  EXPECT_EQ(client.sent.size(), 1u);
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{
+                              "1 \"262.1\" (262.100 MHz): no answer from the server within 10 s; "
+                              "/zovik check tells whether it was created."}));
+  queue.Pump(start + 2 * ChannelCreationQueue::kAnswerTimeout, client.Sender(), &lines);
+  EXPECT_EQ(client.sent.back(), "1/0/262.2/c2");
+}
+
+TEST(ChannelCreationQueue, ATabWhoseConnectionChangesDropsItsCreations) {
+  ChannelCreationQueue queue;
+  FakeClient client;
+  const Clock::time_point now{};
+  std::vector<TabLine> lines;
+  queue.Add(1, 0, {Channel("262.1", 262100), Channel("262.2", 262200), Channel("262.3", 262300)});
+  queue.Add(2, 0, {Channel("262.1", 262100)});
+  queue.Pump(now, client.Sender(), &lines);
+  queue.DropTab(1, &lines);
+  queue.DropTab(1, &lines);  // a second status change: nothing left to tell
+  queue.DropTab(3, &lines);
+  // The old server's late answer is still ours, and nothing more goes to
+  // the tab, whatever server it now reaches.
+  EXPECT_TRUE(queue.OnServerAnswer(1, "c1", 0x0303, "channel name is already in use", &lines));
+  queue.Pump(now, client.Sender(), &lines);
+  queue.OnCreatedByUs(2, "262.1", &lines);
+  EXPECT_EQ(client.sent, (std::vector<std::string>{"1/0/262.1/c1", "2/0/262.1/c2"}));
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{
+                              "1 3 channels not created: the connection changed before the "
+                              "server answered. Type the command again once connected; /zovik "
+                              "check tells what is there.",
+                              "2 created \"262.1\" (262.100 MHz) at the top level.",
+                          }));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // frequencies arriving on UDP port 10500.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -767,6 +768,46 @@ TEST(PluginCommand, CreatesWhatIsMissingOneRequestAtATimeForTheNextDatagram) {
             }));
   Sync(session, "262050");
   EXPECT_EQ(session.MovedChannels(), (std::vector<uint64_t>{flushes[0].channel}));
+}
+
+TEST(PluginCommand, NothingQueuedReachesTheServerATabConnectsToNext) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no chat command in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  // The chat turned "--" into a dash: nothing of the line is done.
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create \xE2\x80\x94here 265"));
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create 265 266 267"));
+  PlayStatus(plugin, 1, STATUS_DISCONNECTED);
+  PlayStatus(plugin, 1, STATUS_CONNECTION_ESTABLISHED);
+  PlayServerAnswers(plugin);
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik help"));
+
+  const std::vector<CreationFlush> flushes = session.host.CreationFlushes();
+  ASSERT_EQ(flushes.size(), 1u);
+  EXPECT_EQ(flushes[0].name, Fr("265"));
+  const Strings chat = ChatOf(session, 1);
+  ASSERT_GE(chat.size(), 2u);
+  EXPECT_EQ(chat[0],
+            "ZOVIK: not understood: \"\xE2\x80\x94here\"; nothing done. /zovik help tells "
+            "what to type.");
+  EXPECT_EQ(chat[1],
+            "ZOVIK: 3 channels not created: the connection changed before the server answered. "
+            "Type the command again once connected; /zovik check tells what is there.");
+}
+
+TEST(PluginCommand, ARequestLeftWithoutAnswerIsToldWithoutAnotherEvent) {
+  if (!kLiveLibrary) GTEST_SKIP() << "no chat command in the fixed API 20 build";
+  PluginSession session(3);
+  ASSERT_TRUE(session.StartConnected());
+  const PluginExports& plugin = session.library.exports();
+  ASSERT_TRUE(PlayTypedCommand(plugin, 1, "/zovik create 268"));
+  // The server's answer is never played, nor any other event.
+  ASSERT_TRUE(session.host.WaitForChatLines(1, std::chrono::milliseconds(11000)));
+  EXPECT_EQ(ChatOf(session, 1),
+            (Strings{"ZOVIK: \"" + Fr("268") +
+                     "\" (268.000 MHz): no answer from the server within 10 s; /zovik check "
+                     "tells whether it was created."}));
 }
 
 TEST(PluginCommand, RefusalsAreToldWithTheServersWords) {

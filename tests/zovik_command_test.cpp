@@ -17,6 +17,12 @@ bool OnServer(std::string_view name) {
   return names.count(name) != 0;
 }
 
+std::string NotUnderstood(const std::string& words) {
+  std::string line = "not understood: ";
+  line += words;
+  return line + "; nothing done. /zovik help tells what to type.";
+}
+
 std::string Usage() { return AnswerZovikCommand("help", OnServer).replies.at(0); }
 
 struct Created {
@@ -37,11 +43,13 @@ TEST(ZovikCommand, AnswersEachCommandLine) {
       {"  HELP  ", {"USAGE"}, {}, false},
       {"fly 251", {"no command \"fly\".", "USAGE"}, {}, false},
       {"create", {"\"create\" needs at least one frequency.", "USAGE"}, {}, false},
-      // A mistyped option would put the channels elsewhere: nothing is done.
-      {"create --hree 243",
-       {"\"create\" has no option \"--hree\": nothing done.", "USAGE"}, {}, false},
-      {"check --here 243",
-       {"\"check\" has no option \"--here\": nothing done.", "USAGE"}, {}, false},
+      // A mistyped option would put the channels elsewhere, a chat program
+      // turns "--" into a dash: no word of the line is acted upon.
+      {"create --hree 243", {NotUnderstood("\"--hree\"")}, {}, false},
+      {"check --here 243", {NotUnderstood("\"--here\"")}, {}, false},
+      {"create \xE2\x80\x94here 251", {NotUnderstood("\"\xE2\x80\x94here\"")}, {}, false},
+      {"create \xE2\x80\x93here 251 243", {NotUnderstood("\"\xE2\x80\x93here\"")}, {}, false},
+      {"create here 243", {NotUnderstood("\"here\"")}, {}, false},
       // MHz whole or with a point, kHz; names on the server are left alone.
       {"create 243 127.525 30.001",
        {"\"127.525\" (127.525 MHz) is already there, left as it is."},
@@ -49,20 +57,18 @@ TEST(ZovikCommand, AnswersEachCommandLine) {
       // Frequencies sharing a name make one channel; one typed twice counts once.
       {"Create 251.5 243 251505 243.050 243000", {},
        {{"251.5", {251500, 251505}}, {kE + "243", {243000, 243050}}}, false},
-      // Bad words are named, the good ones still created; list separators pasted
-      // with the words do no harm, a decimal comma is refused.
+      // Every word not understood is named in one line; list separators
+      // pasted with the words do no harm, a decimal comma is not understood.
       {"create --here 12x, 400; 99999999999 -5 127,525 124.05, 251",
-       {"\"12x\" is not a frequency: type MHz (251, 127.525) or kHz (243500).",
-        "\"400\" (400.000 MHz) is outside " + kBand + ": no channel for it.",
+       {NotUnderstood("\"12x\", \"-5\", \"127,525\"")}, {}, false},
+      {"create 29.999 x", {NotUnderstood("\"x\"")}, {}, false},
+      // A frequency outside the band is told; the others are still created.
+      {"create --here 400; 99999999999 124.05, 29.999 251",
+       {"\"400\" (400.000 MHz) is outside " + kBand + ": no channel for it.",
         "\"99999999999\" is outside " + kBand + ": no channel for it.",
-        "\"-5\" is not a frequency: type MHz (251, 127.525) or kHz (243500).",
-        "\"127,525\" is not a frequency: type MHz (251, 127.525) or kHz (243500).",
+        "\"29.999\" (29.999 MHz) is outside " + kBand + ": no channel for it.",
         "\"" + kE + "251\" (251.000 MHz) is already there, left as it is."},
        {{kE + "124", {124050}}}, true},
-      {"create 29.999 x",
-       {"\"29.999\" (29.999 MHz) is outside " + kBand + ": no channel for it.",
-        "\"x\" is not a frequency: type MHz (251, 127.525) or kHz (243500)."},
-       {}, false},
       {"check 251 127.525 243 118.1 118105",
        {"\"" + kE + "251\" (251.000 MHz) is there.",
         "\"127.525\" (127.525 MHz) is there.",
@@ -86,6 +92,39 @@ TEST(ZovikCommand, AnswersEachCommandLine) {
       EXPECT_EQ(answer.creations[i].channel.frequencies, c.creations[i].frequencies);
       EXPECT_EQ(answer.creations[i].underOwnChannel, c.here);
     }
+  }
+}
+
+// Frequencies "262.000", "262.005", ... as typed words.
+std::string Frequencies(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    text += ' ';
+    text += std::to_string(262000 + 5 * i);
+  }
+  return text;
+}
+
+TEST(ZovikCommand, RefusesAnOverlongLineWhole) {
+  const std::string tooMany = "more than 64 frequencies in one command: nothing done.";
+  const std::string tooLong = "the command is longer than 1024 bytes: nothing done.";
+  struct LengthCase {
+    std::string text;
+    std::vector<std::string> replies;
+    size_t creations;
+  };
+  const LengthCase cases[] = {
+      {"create" + Frequencies(64), {}, 42},
+      {"create" + Frequencies(65), {tooMany}, 0},
+      {"check" + Frequencies(65), {tooMany}, 0},
+      {"create 243" + std::string(1024 - 10, ' '), {}, 1},
+      {"create 243" + std::string(1025 - 10, ' '), {tooLong}, 0},
+  };
+  for (const LengthCase& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    const ZovikCommandAnswer answer = AnswerZovikCommand(c.text, OnServer);
+    EXPECT_EQ(answer.replies, c.replies);
+    EXPECT_EQ(answer.creations.size(), c.creations);
   }
 }
 

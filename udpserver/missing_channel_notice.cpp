@@ -4,30 +4,47 @@
 
 #include "host/host_functions.h"
 
-MissingChannelNotices::Verdict MissingChannelNotices::Decide(uint64_t build, int32_t frequency,
+MissingChannelNotices::Verdict MissingChannelNotices::Decide(uint64_t connection,
+                                                             int32_t frequency,
                                                              Clock::time_point now) {
+  const size_t index = static_cast<size_t>(frequency - kLowestFrequency);
+  {
+    const std::lock_guard<std::mutex> guard(shownLock_);
+    const auto found = shown_.find(connection);
+    if (found != shown_.end() && found->second->test(index)) return Verdict::kShownBefore;
+  }
   // The window is kept across connections: a flood must not get through by
   // way of a reconnection.
-  if (build != build_) {
-    shown_.reset();
-    build_ = build;
-  }
-  const size_t index = static_cast<size_t>(frequency - kLowestFrequency);
-  if (shown_.test(index)) return Verdict::kShownBefore;
   if (recentCount_ == kMostPerWindow && now - recent_[next_] < kWindow) {
     ++dropped_;
     return Verdict::kTooMany;
   }
-  shown_.set(index);
-  recent_[next_] = now;
-  next_ = (next_ + 1) % kMostPerWindow;
-  if (recentCount_ < kMostPerWindow) ++recentCount_;
   return Verdict::kShow;
 }
 
+void MissingChannelNotices::Shown(uint64_t connection, int32_t frequency,
+                                  Clock::time_point now) {
+  {
+    const std::lock_guard<std::mutex> guard(shownLock_);
+    std::unique_ptr<Frequencies>& frequencies = shown_[connection];
+    if (frequencies == nullptr) frequencies = std::make_unique<Frequencies>();
+    frequencies->set(static_cast<size_t>(frequency - kLowestFrequency));
+  }
+  recent_[next_] = now;
+  next_ = (next_ + 1) % kMostPerWindow;
+  if (recentCount_ < kMostPerWindow) ++recentCount_;
+}
+
+void MissingChannelNotices::ForgetConnection(uint64_t connection) {
+  const std::lock_guard<std::mutex> guard(shownLock_);
+  shown_.erase(connection);
+}
+
 void MissingChannelNotices::Reset() {
-  build_ = 0;
-  shown_.reset();
+  {
+    const std::lock_guard<std::mutex> guard(shownLock_);
+    shown_.clear();
+  }
   recent_ = {};
   recentCount_ = 0;
   next_ = 0;

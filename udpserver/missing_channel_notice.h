@@ -9,6 +9,9 @@
 #include <bitset>
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -22,20 +25,30 @@ class MissingChannelNotices {
 
   enum class Verdict { kShow, kShownBefore, kTooMany };
 
-  // Whether to show the notice for accepted `frequency`, found without a
-  // channel at `now` in the store of build `build` (a new build is a new
-  // connection: every frequency may be told again). kShow counts it as
-  // shown; a notice dropped as one too many may be shown when it next
-  // comes, once the window allows.
-  Verdict Decide(uint64_t build, int32_t frequency, Clock::time_point now);
+  // Listener thread: whether to show the notice for accepted `frequency`,
+  // found without a channel at `now` in the store of connection
+  // `connection`. A notice dropped as one too many may be shown when it
+  // next comes, once the window allows. kShow counts nothing: Shown does,
+  // once the line is printed.
+  Verdict Decide(uint64_t connection, int32_t frequency, Clock::time_point now);
+  // Listener thread: the notice Decide allowed was printed.
+  void Shown(uint64_t connection, int32_t frequency, Clock::time_point now);
 
-  // Notices dropped as too many since the last Reset.
+  // Any thread: `connection` was lost or made again, perhaps to another
+  // server: each of its frequencies may be told again. Other connections
+  // keep what they were told, so a tab coming and going elsewhere does not
+  // repeat them.
+  void ForgetConnection(uint64_t connection);
+
+  // Listener thread: notices dropped as too many since the last Reset.
   uint64_t dropped() const { return dropped_; }
   void Reset();
 
  private:
-  uint64_t build_ = 0;
-  std::bitset<kHighestFrequency - kLowestFrequency + 1> shown_;
+  using Frequencies = std::bitset<kHighestFrequency - kLowestFrequency + 1>;
+
+  std::mutex shownLock_;  // guards shown_, the only field other threads touch
+  std::map<uint64_t, std::unique_ptr<Frequencies>> shown_;
   // When the last notices were shown, oldest at next_ once all are set.
   std::array<Clock::time_point, kMostPerWindow> recent_{};
   int recentCount_ = 0;

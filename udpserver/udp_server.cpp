@@ -334,10 +334,15 @@ void UDPServer::NoteFactsChanged() {
 
 void UDPServer::NoticeMissingChannel(const CDB_snapshot& store, int32_t frequency,
                                      std::string_view name) {
-  switch (notices_.Decide(store.build, frequency, MissingChannelNotices::Clock::now())) {
+  const uint64_t connection = store.serverConnectionHandlerID;
+  const auto now = MissingChannelNotices::Clock::now();
+  switch (notices_.Decide(connection, frequency, now)) {
     case MissingChannelNotices::Verdict::kShow:
-      HostPrintToServerTab(store.serverConnectionHandlerID,
-                           MissingChannelNoticeText(frequency, name).c_str());
+      // A line the client could not print is told when the frequency next
+      // comes.
+      if (HostPrintToServerTab(connection, MissingChannelNoticeText(frequency, name).c_str())) {
+        notices_.Shown(connection, frequency, now);
+      }
       break;
     case MissingChannelNotices::Verdict::kTooMany:
       if (g_logFile.Wants(3)) {

@@ -48,6 +48,10 @@ class UDPServer {
   // as at a new start. Only while no listener runs.
   void ResetLastSwitch();
 
+  // Any thread: connection `connection` changed status; the frequencies told
+  // in its chat may be told again.
+  void ForgetNotices(uint64_t connection) { notices_.ForgetConnection(connection); }
+
   // Whether a frequency without a channel is told in the chat of the
   // followed connection's tab. Set before Start, on the host's thread.
   void SetChatNotices(bool on) { chatNotices_.store(on, std::memory_order_relaxed); }
@@ -140,7 +144,7 @@ class UDPServer {
   uint64_t homeBuild_ = 0;
   uint64_t homeConnection_ = 0;
   bool leftAircraft_ = false;  // listener only: the departure was handled
-  MissingChannelNotices notices_;  // switchLock_
+  MissingChannelNotices notices_;  // switchLock_; ForgetNotices from any thread
 
   // The pilot's controls and the status: written by the listener (radio,
   // datagram time) or the client's thread (pause), read by either.
