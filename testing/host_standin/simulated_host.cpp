@@ -346,11 +346,16 @@ unsigned int SimulatedHost::RequestClientMove(uint64_t connection, anyID client,
     move = MoveRequest{connection, client, channel, target->name,
                        password == nullptr ? std::string("(null)") : std::string(password),
                        returnCode != nullptr, std::chrono::steady_clock::now()};
-    host.moves_.push_back(move);
     callback = host.onMove_;
   }
-  host.moved_.notify_all();
+  // The observer prints before any waiter can count the move: a script that
+  // waits for it then reads its line in order.
   if (callback) callback(move);
+  {
+    std::lock_guard<std::mutex> guard(host.stateLock_);
+    host.moves_.push_back(move);
+  }
+  host.moved_.notify_all();
   return kHostOk;
 }
 
@@ -577,11 +582,15 @@ void SimulatedHost::Print(ChatLine line) {
   std::function<void(const ChatLine&)> callback;
   {
     std::lock_guard<std::mutex> guard(stateLock_);
-    chat_.push_back(line);
     callback = onChat_;
   }
-  printed_.notify_all();
+  // As for moves: the line is printed before a waiter can count it.
   if (callback) callback(line);
+  {
+    std::lock_guard<std::mutex> guard(stateLock_);
+    chat_.push_back(std::move(line));
+  }
+  printed_.notify_all();
 }
 
 void SimulatedHost::PrintMessage(uint64_t connection, const char* message, int target) {
