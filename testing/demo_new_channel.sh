@@ -11,10 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/plugins/zovik_plugin"
-plugin_dir=$(plugin_dir_for "$work/plugins" "$@")
-
-"$@" "$host" --plugin-dir "$plugin_dir" <"$here/demo_new_channel.txt" | tr -d '\r' | tee "$work/out"
+play_host_script "$here/demo_new_channel.txt" "$work" "$host" "$@"
 echo "---- plugin log zovik_plugin\\zovik_plugin.log"
 tr -d '\r' <"$work/plugins/zovik_plugin/zovik_plugin.log"
 grep -q "^chat of tab 1: ZOVIK: no channel for 262.000 MHz" "$work/out"

@@ -11,10 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/plugins/zovik_plugin"
-plugin_dir=$(plugin_dir_for "$work/plugins" "$@")
-
-"$@" "$host" --plugin-dir "$plugin_dir" <"$here/demo_pilot_controls.txt" | tr -d '\r' | tee "$work/out"
+play_host_script "$here/demo_pilot_controls.txt" "$work" "$host" "$@"
 grep -q "^chat of tab 1: ZOVIK: paused\." "$work/out"
 grep -A1 "^clicked menu 'Resume following'" "$work/out" | grep -q "^moved to channel 13 '127.525'"
 grep -q "^chat of tab 1: ZOVIK: back in your channel \"Lobby\"" "$work/out"

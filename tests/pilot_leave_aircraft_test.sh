@@ -16,14 +16,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap 'cleanup "$@"' EXIT
-mkdir -p "$work/plugins/zovik_plugin"
-plugin_dir=$(plugin_dir_for "$work/plugins" "$@")
 if [ "$#" -gt 0 ]; then
   "$@" reg add "$key" /v 'Leave Aircraft' /t REG_SZ /d 1 /f >/dev/null
 fi
-
-ZOVIK_LEAVE_AIRCRAFT=1 "$@" "$host" --plugin-dir "$plugin_dir" \
-  "$(host_path "$here/pilot_leave_aircraft_script.txt" "$@")" | tr -d '\r' | tee "$work/out"
+export ZOVIK_LEAVE_AIRCRAFT=1
+play_host_script "$here/pilot_leave_aircraft_script.txt" "$work" "$host" "$@"
 # Back once, with its line; then the same frequency moves him again.
 grep -q "^chat of tab 1: ZOVIK: you left the aircraft: back in your channel \"Lobby\"." "$work/out"
 grep "^moved to" "$work/out" >"$work/moves"

@@ -9,12 +9,8 @@
 local scriptsDir = assert(arg[1], "usage: crew_test.lua SCRIPTS_DIR")
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
-
-local function eq(actual, expected, what)
-  if actual ~= expected then
-    error(string.format("%s: got %s, expected %s", what, tostring(actual), tostring(expected)), 2)
-  end
-end
+local Cases = require("cases")
+local eq, case = Cases.eq, Cases.case
 
 local NONE = "none" -- a position that transmits on no radio we can follow
 -- Each radio tuned apart, so a datagram names the radio it came from; the
@@ -107,9 +103,6 @@ end
 local function nextSent(game, limit)
   return game:untilSent(game.time, limit) and game.sends[#game.sends].text
 end
-
-local cases = {}
-local function case(name, body) cases[#cases + 1] = { name = name, body = body } end
 
 case("every selector position of every seat", function()
   for _, craft in ipairs(AIRCRAFT) do
@@ -258,12 +251,5 @@ case("the EUFD as the game shows it, fails to show it, and reads only at read ti
   game.close()
 end)
 
-local failed = 0
 math.randomseed(21)
-for _, c in ipairs(cases) do
-  local ok, err = pcall(c.body)
-  print((ok and "ok     " or "FAILED ") .. c.name .. (ok and "" or ": " .. tostring(err)))
-  if not ok then failed = failed + 1 end
-end
-print(#cases - failed .. " of " .. #cases .. " passed")
-os.exit(failed == 0 and 0 or 1)
+Cases.run()

@@ -6,17 +6,11 @@
 local scriptsDir, readmePath = assert(arg[1], "usage: export_test.lua SCRIPTS_DIR README"), arg[2]
 package.path = arg[0]:gsub("[^/]+$", "") .. "?.lua;" .. package.path
 local Mock = require("mock_game")
+local Cases = require("cases")
+local eq, case = Cases.eq, Cases.case
 local function module(name) return dofile(scriptsDir .. "/" .. name .. ".lua") end
 
-local function eq(actual, expected, what)
-  if actual ~= expected then
-    error(string.format("%s: got %s, expected %s", what, tostring(actual), tostring(expected)), 2)
-  end
-end
 local function list(t) return table.concat(t, ",") end
-
-local cases = {}
-local function case(name, body) cases[#cases + 1] = { name = name, body = body } end
 
 case("frequency rule", function()
   local Radio = module("ZovikRadio")
@@ -472,11 +466,4 @@ case("stop and a second mission", function()
   game.close()
 end)
 
-local failed = 0
-for _, c in ipairs(cases) do
-  local ok, err = pcall(c.body)
-  print((ok and "ok     " or "FAILED ") .. c.name .. (ok and "" or ": " .. tostring(err)))
-  if not ok then failed = failed + 1 end
-end
-print(#cases - failed .. " of " .. #cases .. " passed")
-os.exit(failed == 0 and 0 or 1)
+Cases.run()

@@ -3,6 +3,11 @@
 #   host_path PATH [EMULATOR...]        the path, in Windows form under Wine
 #   plugin_dir_for DIR [EMULATOR...]    DIR as the stand-in reports the plugin
 #                                       directory: ending with a separator
+#   play_host_script SCRIPT WORK HOST [EMULATOR...]
+#                                       plays SCRIPT with the host stand-in
+#                                       HOST on a new plugin folder under
+#                                       WORK; what the client shows goes to
+#                                       the terminal and to WORK/out
 host_path() {
   path=$1
   shift
@@ -27,4 +32,14 @@ plugin_dir_for() {
   else
     printf '%s/' "$1"
   fi
+}
+
+play_host_script() {
+  script=$1
+  work_dir=$2
+  host_program=$3
+  shift 3
+  mkdir -p "$work_dir/plugins/zovik_plugin"
+  "$@" "$host_program" --plugin-dir "$(plugin_dir_for "$work_dir/plugins" "$@")" <"$script" |
+    tr -d '\r' | tee "$work_dir/out"
 }
