@@ -312,6 +312,7 @@ case("a host the socket cannot use", function()
   game:run(0.1)
   eq(game.lookups, 2, "look-ups after the next mission's start")
   eq(#rx:take(), 0, "datagrams to 127.0.0.1 once the name is found elsewhere")
+  eq(game.sends[#game.sends].host, "127.0.0.2", "where the next mission sends")
   game.close()
 end)
 
@@ -430,6 +431,58 @@ case("neighbours that replace our callbacks, and loading twice", function()
     end
     game.close()
   end
+end)
+
+case("a neighbour that keeps itself on top at every frame", function()
+  -- Its frame callback chains, and wraps the callback again whenever it is no
+  -- longer on top; each entry into one of its layers is counted.
+  local entries = 0
+  local game, rx = rig(nil, function()
+    local inside, installed = false, nil
+    local function keep()
+      local theirs = LuaExportAfterNextFrame
+      installed = function()
+        entries = entries + 1
+        if inside then return theirs and theirs() end
+        inside = true
+        if theirs then theirs() end
+        inside = false
+        if LuaExportAfterNextFrame ~= installed then keep() end
+      end
+      LuaExportAfterNextFrame = installed
+    end
+    keep()
+  end)
+  game:board("F-16C_50", { [36] = { hz = 251000000 } })
+  game:start()
+  game:run(1)
+  eq(list(rx:take()), "251000", "datagrams")
+  local function entriesInOneFrame()
+    local before = entries
+    game:frame(1 / 60)
+    return entries - before
+  end
+  local early = entriesInOneFrame()
+  game:run(10)
+  eq(entriesInOneFrame(), early, "the chain's layers after 10 s of frames")
+  game.close()
+end)
+
+case("a script after ours that takes the frame callback in its start", function()
+  local game = rig(nil, nil, function(g)
+    g:load()
+    local ours = LuaExportStart
+    LuaExportStart = function()
+      ours()
+      LuaExportAfterNextFrame = function() end
+    end
+  end)
+  game:board("F-16C_50", { [36] = { hz = 251000000 } })
+  game:start()
+  game:run(1)
+  game:stop()
+  eq(#game:logged("replaced ZOVIK's frame callback"), 1, "the mission's log")
+  game.close()
 end)
 
 case("a failed send and a restarted clock", function()

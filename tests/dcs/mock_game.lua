@@ -57,7 +57,7 @@ function M.new(options)
     sendFails = false, -- sendto answers an error (network down) and sends nothing
     clockReads = 0, -- LoGetModelTime calls
     logLines = {},
-    sends = {}, -- { time = model time, wall = socket.gettime(), text = datagram }
+    sends = {}, -- { time = model time, wall = socket.gettime(), text = datagram, host = address }
     nextEvent = nil,
   }
 
@@ -69,7 +69,8 @@ function M.new(options)
         settimeout = function(_, ...) return udp:settimeout(...) end,
         sendto = function(_, text, host, port)
           if game.sendFails then return nil, "network is unreachable" end
-          game.sends[#game.sends + 1] = { time = game.time, wall = socket.gettime(), text = text }
+          game.sends[#game.sends + 1] =
+            { time = game.time, wall = socket.gettime(), text = text, host = host }
           return udp:sendto(text, host, port)
         end,
         close = function() return udp:close() end,

@@ -103,6 +103,16 @@ local function install()
     follower, udp = nil, nil
   end
 
+  -- The game's stop. A mission without a single read had our frame callback
+  -- taken by a script that ran after ours: only the log can tell.
+  local function finish()
+    if follower and follower.readAt == -math.huge then
+      writeLog("ERROR", "no radio read in this mission: another export script replaced"
+        .. " ZOVIK's frame callback; move the ZOVIK line to the end of Export.lua")
+    end
+    stop()
+  end
+
   local function start()
     stop() -- started again without a stop: one socket is enough
     local problems
@@ -116,39 +126,32 @@ local function install()
     udp = assert(socket.udp())
     udp:settimeout(0)
     address = Address.new(settings.host, socket.dns.toip, writeLog)
-    address:get(modelTime()) -- a slow look-up falls in the mission's loading
+    address:get() -- a slow look-up falls in the mission's loading
     follower = Follower.new(settings, Aircraft, Radio, writeLog, Crew)
   end
 
   -- Our hooks, each calling the callback it replaced first, as the game would
-  -- have; a neighbour may replace any of them while it runs (its Start
-  -- installing its own frame callback, say), so after it returns ours go back
-  -- on top. A chain that holds two of ours (a second load above a tool that
-  -- chained the first) does our work once: in the outermost.
+  -- have. A neighbour's Start may install callbacks of its own (a frame
+  -- callback, say): once it returns, ours go back on top. Only then, once a
+  -- mission: a neighbour that keeps itself on top at every frame would
+  -- otherwise wrap us and be wrapped in turn, the chain growing each frame.
+  -- A chain that holds two of ours (a second load above a tool that chained
+  -- the first) does our work once: in the outermost.
   local ours = setmetatable({}, { __mode = "k" })
-  local work = { LuaExportStart = start, LuaExportAfterNextFrame = poll, LuaExportStop = stop }
+  local work = { LuaExportStart = start, LuaExportAfterNextFrame = poll, LuaExportStop = finish }
   local names = { "LuaExportStart", "LuaExportBeforeNextFrame", "LuaExportAfterNextFrame",
     "LuaExportActivityNextEvent", "LuaExportStop" }
   local inside = false
   local adopt
-  local G = _G
   local function hook(name, theirs)
     local label, mine = "another export script's " .. name, work[name]
     local function ourHook(...)
       if inside then return theirs and guard(label, theirs, ...) end
       inside = true
       local result
-      if theirs then
-        result = guard(label, theirs, ...)
-        -- Asked after every neighbour's call, so spelled out, without rawget
-        -- or a call: calls cost the frame more than our work between reads.
-        -- The three that do our work are the ones that must stay on top.
-        if not (ours[G.LuaExportAfterNextFrame] and ours[G.LuaExportStart]
-          and ours[G.LuaExportStop]) then
-          adopt()
-        end
-      end
+      if theirs then result = guard(label, theirs, ...) end
       inside = false
+      if theirs and name == "LuaExportStart" then guard("keeping ZOVIK's callbacks", adopt) end
       if mine then guard(name, mine) end
       return result
     end
