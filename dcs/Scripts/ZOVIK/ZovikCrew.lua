@@ -36,8 +36,7 @@ local function marker(indication, entries, names, devices)
   for i, entry in ipairs(entries) do
     codes[i] = { string.byte(entry, 1, -1) }
   end
-  return { indication = indication, entries = entries, codes = codes, names = names,
-    devices = devices }
+  return { indication = indication, codes = codes, names = names, devices = devices }
 end
 
 local aircraft = {}

@@ -82,7 +82,8 @@ end
 -- mission, whose schedule and log start afresh.
 function Follower:restart()
   self.nextRead, self.readAt, self.lastSent, self.resendAt = -math.huge, -math.huge, nil, math.huge
-  self.flown, self.said = false, {}
+  self.flown, self.said, self.aircraft = false, {}, false
+  if self.chooser then self.chooser.said = {} end
 end
 
 function Follower:board(aircraft)
@@ -149,7 +150,8 @@ function Follower:left(now)
     return self:nothing("no aircraft", "INFO",
       "no aircraft (menu, spectator, or the pilot is dead)")
   end
-  self:tell("left", "INFO", "no aircraft (menu, spectator, or the pilot is dead): %s sent", M.LEFT)
+  self:tell("left", "INFO", "no aircraft (menu, spectator, or the pilot is dead): told the"
+    .. " voice client (datagram %s)", M.LEFT)
   return self:due(M.LEFT, now)
 end
 

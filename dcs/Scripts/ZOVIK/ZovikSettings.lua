@@ -23,7 +23,7 @@ local function isSeatList(value)
       return false
     end
   end
-  return count == #value or false
+  return count == #value
 end
 
 -- Returns the settings to use and a list of problems (possibly empty).
