@@ -199,10 +199,31 @@ TEST_F(DcsSetupLock, AnUpdateFailingPartWayLeavesTheOldSetWhole) {
     if (!entry.is_regular_file()) continue;
     ++files;
     const bool script = entry.path().extension() == ".lua";
-    if (script) EXPECT_EQ(ReadFileBytes(entry.path()), "-- old") << entry.path();
+    if (script) {
+      EXPECT_EQ(ReadFileBytes(entry.path()), "-- old") << entry.path();
+    }
   }
   EXPECT_EQ(files, 5u);  // the four scripts and the record, nothing left aside
   EXPECT_EQ(ReadFileBytes(zovik / std::string(kRecordName)), record);
+}
+
+// What an update drops and what uninstall removes take their folders with
+// them once nothing else is left there.
+TEST_F(DcsSetupLock, EmptiedFoldersGo) {
+  const unsigned char bytes[] = "-- a module";
+  const EmbeddedScript before[] = {{"ZovikExport.lua", bytes, sizeof bytes - 1},
+                                   {"old/gone.lua", bytes, sizeof bytes - 1},
+                                   {"lib/kept.lua", bytes, sizeof bytes - 1}};
+  const EmbeddedScript after[] = {{"ZovikExport.lua", bytes, sizeof bytes - 1},
+                                  {"lib/kept.lua", bytes, sizeof bytes - 1}};
+  const std::filesystem::path zovik = scripts_ / "ZOVIK";
+  ASSERT_TRUE(SetUpFolder(SetupAction::kInstall, dcs_.path().wstring(), before).ok);
+  ASSERT_TRUE(SetUpFolder(SetupAction::kInstall, dcs_.path().wstring(), after).ok);
+  EXPECT_FALSE(std::filesystem::exists(zovik / "old"));
+  EXPECT_TRUE(std::filesystem::exists(zovik / "lib" / "kept.lua"));
+  const FolderResult removed = SetUpFolder(SetupAction::kUninstall, dcs_.path().wstring(), after);
+  EXPECT_TRUE(removed.ok) << removed.message;
+  EXPECT_FALSE(std::filesystem::exists(zovik)) << removed.message;
 }
 
 }  // namespace

@@ -278,8 +278,8 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
                     "it holds the new lines, and what it held before is in " + Shown(aside));
     }
     return Failed("cannot replace", at.exportFile, why,
-                  "what it held is now only in " + Shown(aside) +
-                      ": rename that file back to Export.lua, then run this again");
+                  "what it held is now only in " + Shown(aside) + ": rename that file back to " +
+                      Shown(read.path) + ", then run this again");
   } else {
     error = MoveOver(staged.exportLua, at.exportFile, false);
   }
@@ -292,8 +292,10 @@ Step CommitExportLua(const ScriptsFolder& at, const FolderPlan& plan, const Expo
 // so that the game never loads old modules beside new ones.
 class ZovikSwap {
  public:
-  ~ZovikSwap() {
+  // The new set is whole: the old files go, before their folders may.
+  void Commit() {
     for (const auto& [aside, destination] : asides_) DeleteFileW(aside.c_str());
+    asides_.clear();
   }
 
   // Moves an existing file at `destination` aside; 0 or the error.
@@ -358,6 +360,7 @@ Step CommitZovik(const ScriptsFolder& at, const FolderPlan& plan, const Staged& 
     error = DeleteOurFile(at.record);
   }
   if (error != 0) return failed("cannot write", at.record, error);
+  swap.Commit();
   for (const std::string& folder : plan.removeFolders) {
     RemoveDirectoryW(at.InZovik(folder).c_str());
   }
