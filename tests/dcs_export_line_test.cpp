@@ -130,6 +130,21 @@ TEST(DcsExportLine, GoesBelowCallbacksDefinedPlainlyAfterIt) {
       {"before a final return", kLine + "\n" + start + "return {}\n",
        start + kLine + "\nreturn {}\n", 1},
   };
+  // Where a line put below could not run as a statement of its own, or our
+  // line is more than the one this program writes, nothing moves.
+  for (const std::string& stays : {
+           kLine + "\nlocal hooks = {\n  LuaExportStart = function() x() end,\n  y = 1,\n}\n",
+           kLine + "\nhooks = f(\nfunction LuaExportStart() end)\n",
+           kLine + "\nfunction LuaExportStart() end return M\n",
+           kLine + "\nfunction LuaExportStart() end s = [[\ntext\n]]\n",
+           kLine + "\nfunction LuaExportStart() end --[[\nnote\n]]\n",
+           "Tool.enabled = true; " + kLine + "\n" + start,
+           "if useZovik then\n  " + kLine + "\nend\n" + start,
+       }) {
+    const ExportScriptEdit edit = WithOneZovikLine(stays);
+    EXPECT_EQ(edit.bytes, stays);
+    EXPECT_EQ(edit.movedBelow, 0u) << stays;
+  }
   for (const auto& c : cases) {
     const ExportScriptEdit edit = WithOneZovikLine(c.before);
     EXPECT_EQ(edit.bytes, c.installed) << c.what;

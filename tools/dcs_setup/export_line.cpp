@@ -48,6 +48,18 @@ std::string Normalized(std::string_view line) {
   return out;
 }
 
+// How many more brackets ( { [ the tokens open than they close.
+int BracketBalance(const std::vector<LuaToken>& tokens) {
+  int balance = 0;
+  for (const LuaToken& token : tokens) {
+    if (token.kind != LuaToken::Kind::kSymbol || token.text.size() != 1) continue;
+    const char c = token.text[0];
+    if (c == '(' || c == '{' || c == '[') ++balance;
+    if (c == ')' || c == '}' || c == ']') --balance;
+  }
+  return balance;
+}
+
 // The file split into lines, with which of them are ZOVIK lines in code. The
 // UTF-8 byte order mark belongs to no line.
 struct ExportScript {
@@ -71,18 +83,22 @@ struct ExportScript {
   // The first and last lines of the last top-level definition of an export callback
   // after line `from` that drops the one before it: `function LuaExportStart()`
   // or `LuaExportStart = function`, the name not read since `from` (a tool
-  // keeping the previous callback to call it reads the name first).
+  // keeping the previous callback to call it reads the name first). Nothing
+  // when a line put after such a definition could land anywhere but between
+  // two statements (the definition inside a table, or code after its `end`).
   std::optional<std::pair<size_t, size_t>> LastPlainCallback(size_t from) const {
     static constexpr std::string_view kCallbacks[] = {
         "LuaExportStart", "LuaExportStop", "LuaExportBeforeNextFrame",
         "LuaExportAfterNextFrame", "LuaExportActivityNextEvent"};
     std::vector<std::string_view> read;
     std::optional<std::pair<size_t, size_t>> last;
+    int brackets = 0;  // ( { [ open where line i starts
     for (size_t i = from + 1; i < lines.size() && Runs(i); ++i) {
       const size_t code = shape.codeFrom[i];
       if (code == kNoCode) continue;
       const std::vector<LuaToken> tokens = LuaTokensOf(lines[i].text.substr(code));
-      const bool topLevel = shape.depthAfter[i - 1] == 0 && code == 0;
+      const bool topLevel = shape.depthAfter[i - 1] == 0 && code == 0 && brackets == 0;
+      brackets += BracketBalance(tokens);
       std::string_view defined;
       const auto is = [&](size_t at, std::string_view text) {
         return at < tokens.size() && tokens[at].text == text &&
@@ -101,11 +117,36 @@ struct ExportScript {
       if (defined.empty() || std::find(read.begin(), read.end(), defined) != read.end()) continue;
       size_t end = i;
       while (end < lines.size() && shape.depthAfter[end] != 0) ++end;
-      if (end == lines.size()) break;
+      if (end == lines.size() || !EndsAStatement(end)) return std::nullopt;
       last = {i, end};
       i = end;
+      brackets = 0;
     }
     return last;
+  }
+
+  // Whether line `line` ends with a statement's `end` (or `end;`), the next
+  // line starting in code: a line put between them runs as a statement.
+  bool EndsAStatement(size_t line) const {
+    const size_t code = shape.codeFrom[line];
+    if (code == kNoCode) return false;
+    std::vector<LuaToken> tokens = LuaTokensOf(lines[line].text.substr(code));
+    if (!tokens.empty() && tokens.back().kind == LuaToken::Kind::kSymbol &&
+        tokens.back().text == ";") {
+      tokens.pop_back();
+    }
+    const bool endsWithEnd = !tokens.empty() && tokens.back().kind == LuaToken::Kind::kWord &&
+                             tokens.back().text == "end";
+    return endsWithEnd && (line + 1 == lines.size() || shape.codeFrom[line + 1] == 0);
+  }
+
+  // Whether line `line` is the line this program writes, at the top level.
+  bool IsOurOwnLine(size_t line) const {
+    std::string_view text = lines[line].text;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text == kZovikExportLine && shape.codeFrom[line] == 0 &&
+           (line == 0 || shape.depthAfter[line - 1] == 0);
   }
 
   // Lines after the final return never run.
@@ -220,7 +261,11 @@ ExportScriptEdit WithOneZovikLine(std::string_view current) {
   if (edit.zovikLinesFound > 0) {
     size_t kept = 0;
     while (!script.ours[kept] || drop[kept]) ++kept;
-    const std::optional<std::pair<size_t, size_t>> below = script.LastPlainCallback(kept);
+    // Only the line this program writes, alone at the top level, is moved:
+    // a line of the pilot's making may hold more than our call, or sit in a
+    // block of his.
+    const std::optional<std::pair<size_t, size_t>> below =
+        script.IsOurOwnLine(kept) ? script.LastPlainCallback(kept) : std::nullopt;
     if (below) {
       drop[kept] = true;
       edit.movedBelow = below->first + 1 - static_cast<size_t>(std::count(
