@@ -11,14 +11,13 @@ constexpr size_t kFinishedCodesKept = 64;
 // Whether an error can be the refusal of a channel creation: a name in use,
 // a channel property the server does not take, a permission. Without a
 // return code, nothing else may be taken for one: the plugin's own moves
-// are refused with errors of their own (already in, channel full, bad
-// password), and so are the client's.
+// are refused with errors of their own (already in, channel or channel tree
+// full, bad password), and so are the client's.
 bool IsCreationError(uint32_t error) {
   switch (error) {
     case 0x0303:  // the name is in use
     case 0x0307:  // invalid flags
     case 0x0308:  // the parent is not permanent
-    case 0x030a:  // the family is full
     case 0x030b:  // invalid order
       return true;
     default:

@@ -86,7 +86,7 @@ TEST(ChannelCreationQueue, WithoutCodesTheNewChannelOrAnUnmarkedRefusalAnswers) 
   queue.OnCreatedByUs(1, "262.1", &lines);
   queue.Pump(now, client.Sender(), &lines);
   // Refusals of a move, the plugin's or the client's, are no creation's.
-  for (const uint32_t moveError : {0x0300u, 0x0302u, 0x0309u, 0x030du, 0x0200u, 0x0001u}) {
+  for (const uint32_t moveError : {0x0300u, 0x0302u, 0x0309u, 0x030au, 0x030du, 0x0200u, 0x0001u}) {
     EXPECT_FALSE(queue.OnServerAnswer(1, "", moveError, "move refused", &lines)) << moveError;
   }
   ASSERT_EQ(lines.size(), 1u);
