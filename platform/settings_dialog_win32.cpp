@@ -6,20 +6,15 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/settings_dialog_win32.h"
 
 namespace {
-
-constexpr wchar_t kWindowClass[] = L"ZovikSettingsDialog";
-constexpr wchar_t kWindowTitle[] = L"ZOVIK Settings";
-constexpr int kLogLevelId = 101;
-constexpr int kChatNoticesId = 102;
-constexpr int kLeaveAircraftId = 103;
 
 // Log level choices, in the list's order: off, then 0 to 5.
 constexpr const wchar_t* kLogLevels[] = {
     L"Off",
     L"0 - start, connections, errors",
-    L"1",
+    L"1 - pause and resume",
     L"2 - channel switches",
     L"3 - every new frequency and move",
     L"4 - channel lists",
@@ -63,7 +58,8 @@ void AddControls(HWND dialog, const SettingsChoice& current) {
   for (const wchar_t* text : kLogLevels) {
     SendMessageW(level, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   }
-  const int levelIndex = current.logLevel < 0 ? 0 : (current.logLevel > 5 ? 6 : current.logLevel + 1);
+  const int levelIndex =
+      current.logLevel < 0 ? 0 : (current.logLevel > 5 ? 6 : current.logLevel + 1);
   SendMessageW(level, CB_SETCURSEL, levelIndex, 0);
 
   HWND notices = AddControl(dialog, L"BUTTON", L"Chat notices (a frequency without a channel)",
@@ -86,7 +82,8 @@ SettingsChoice ChoiceOf(HWND dialog) {
   SettingsChoice choice;
   const LRESULT level = SendDlgItemMessageW(dialog, kLogLevelId, CB_GETCURSEL, 0, 0);
   choice.logLevel = level == CB_ERR ? 0 : static_cast<int>(level) - 1;
-  choice.chatNotices = SendDlgItemMessageW(dialog, kChatNoticesId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  choice.chatNotices =
+      SendDlgItemMessageW(dialog, kChatNoticesId, BM_GETCHECK, 0, 0) == BST_CHECKED;
   choice.backToMyChannel = SendDlgItemMessageW(dialog, kLeaveAircraftId, CB_GETCURSEL, 0, 0) == 1;
   return choice;
 }
@@ -94,7 +91,8 @@ SettingsChoice ChoiceOf(HWND dialog) {
 LRESULT CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
-      auto* start = static_cast<DialogStart*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+      auto* start = static_cast<DialogStart*>(create->lpCreateParams);
       SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(start));
       AddControls(dialog, start->current);
       return 0;
@@ -130,14 +128,14 @@ DWORD WINAPI DialogThread(void* argument) {
   windowClass.hInstance = module;
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  windowClass.lpszClassName = kWindowClass;
+  windowClass.lpszClassName = kSettingsWindowClass;
   RegisterClassExW(&windowClass);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
   RECT frame = {0, 0, 382, 158};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-  HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClass, kWindowTitle, style,
-                                CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+  HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kSettingsWindowClass, kSettingsWindowTitle,
+                                style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                                 frame.bottom - frame.top, nullptr, nullptr, module, start);
   window = dialog;
   SetEvent(ready);
@@ -152,7 +150,7 @@ DWORD WINAPI DialogThread(void* argument) {
       DispatchMessageW(&message);
     }
   }
-  UnregisterClassW(kWindowClass, module);
+  UnregisterClassW(kSettingsWindowClass, module);
   delete start;
   return 0;
 }

@@ -10,16 +10,13 @@
 #include <string>
 #include <thread>
 
+#include "platform/settings_dialog_win32.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/plugin_session.h"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"ZovikSettingsDialog";
 constexpr wchar_t kUserKey[] = L"Software\\Wemto\\ZOVIK";
-constexpr int kLogLevelId = 101;
-constexpr int kChatNoticesId = 102;
-constexpr int kLeaveAircraftId = 103;
 
 using Clock = std::chrono::steady_clock;
 
@@ -33,7 +30,7 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = std::chr
   return true;
 }
 
-HWND Dialog() { return FindWindowW(kWindowClass, L"ZOVIK Settings"); }
+HWND Dialog() { return FindWindowW(kSettingsWindowClass, kSettingsWindowTitle); }
 
 int DialogCount() {
   int count = 0;
@@ -41,7 +38,7 @@ int DialogCount() {
       [](HWND window, LPARAM counter) -> BOOL {
         wchar_t name[64] = {};
         GetClassNameW(window, name, 64);
-        if (std::wstring(name) == kWindowClass) ++*reinterpret_cast<int*>(counter);
+        if (std::wstring(name) == kSettingsWindowClass) ++*reinterpret_cast<int*>(counter);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&count));
@@ -170,7 +167,9 @@ TEST_F(SettingsDialog, CancelChangesNothingAndShutdownClosesTheDialog) {
   session.Shutdown();
   EXPECT_EQ(Dialog(), nullptr);
   const std::vector<std::string> messages = Messages(session.LogLines());
-  for (const std::string& message : messages) EXPECT_EQ(message.find("Log level set"), std::string::npos);
+  for (const std::string& message : messages) {
+    EXPECT_EQ(message.find("Log level set"), std::string::npos);
+  }
 }
 
 }  // namespace
