@@ -106,11 +106,7 @@ struct TS3Functions {
   // The user's own client identifier on that connection.
   unsigned int (*getClientID)(uint64_t serverConnectionHandlerID, anyID* result);
 
-  // A property of the own client on that connection.
-  unsigned int (*getClientSelfVariableAsInt)(uint64_t serverConnectionHandlerID, size_t flag,
-                                             int* result);
-
-  HostSlot unused75To82[8];
+  HostSlot unused74To82[9];
 
   // The channel `clientID` (the own client, here) is in.
   unsigned int (*getChannelOfClient)(uint64_t serverConnectionHandlerID, anyID clientID,
@@ -200,7 +196,6 @@ static_assert(sizeof(TS3Functions) == kTS3FunctionsSlots * sizeof(void*));
 static_assert(offsetof(TS3Functions, freeMemory) == 5 * sizeof(void*));
 static_assert(offsetof(TS3Functions, requestClientMove) == 48 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getClientID) == 73 * sizeof(void*));
-static_assert(offsetof(TS3Functions, getClientSelfVariableAsInt) == 74 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelOfClient) == 83 * sizeof(void*));
 static_assert(offsetof(TS3Functions, getChannelVariableAsString) == 86 * sizeof(void*));
 static_assert(offsetof(TS3Functions, setChannelVariableAsInt) == 88 * sizeof(void*));

@@ -25,13 +25,15 @@ class MissingChannelNotices {
 
   enum class Verdict { kShow, kShownBefore, kTooMany };
 
-  // Listener thread: whether to show the notice for accepted `frequency`,
-  // found without a channel at `now` in the store of connection
-  // `connection`. A notice dropped as one too many may be shown when it
-  // next comes, once the window allows. kShow counts nothing: Shown does,
-  // once the line is printed.
+  // Decide, Shown, dropped and Reset: one thread at a time (the listener, or
+  // the client's thread on resume, under the listener's switch lock).
+
+  // Whether to show the notice for accepted `frequency`, found without a
+  // channel at `now` in the store of connection `connection`. A notice
+  // dropped as one too many may be shown when it next comes, once the window
+  // allows. kShow counts nothing: Shown does, once the line is printed.
   Verdict Decide(uint64_t connection, int32_t frequency, Clock::time_point now);
-  // Listener thread: the notice Decide allowed was printed.
+  // The notice Decide allowed was printed.
   void Shown(uint64_t connection, int32_t frequency, Clock::time_point now);
 
   // Any thread: `connection` was lost or made again, perhaps to another
@@ -40,7 +42,7 @@ class MissingChannelNotices {
   // repeat them.
   void ForgetConnection(uint64_t connection);
 
-  // Listener thread: notices dropped as too many since the last Reset.
+  // Notices dropped as too many since the last Reset.
   uint64_t dropped() const { return dropped_; }
   void Reset();
 

@@ -4,11 +4,11 @@
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <climits>
 #include <string_view>
 
 #include "host/ts3_plugin_api.h"
