@@ -12,7 +12,7 @@ for preset in linux linux-asan linux-tsan; do
   cmake --workflow --preset "$preset"
 done
 echo "==== fuzz ===="
-sh scripts/fuzz.sh "${ZOVIK_FUZZ_SECONDS:-20}"
+sh scripts/fuzz.sh "${ZOVIK_FUZZ_SECONDS:-15}"
 for preset in win64 linux-api20 win64-api20; do
   echo "==== $preset ===="
   cmake --workflow --preset "$preset"
